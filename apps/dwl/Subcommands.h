@@ -1,0 +1,26 @@
+// The dwl tool: one table of subcommands, each a name, a one-line summary and
+// a handler. Handlers return 0 on success, 1 on failure and 2 on wrong usage,
+// printing one clear line for either.
+#pragma once
+
+#include <ostream>
+#include <string>
+#include <vector>
+
+namespace dwl::cli {
+
+using Arguments = std::vector<std::string>;
+
+struct Subcommand {
+  const char* name;
+  const char* summary;
+  int (*run)(const Arguments& args, std::ostream& out, std::ostream& err);
+};
+
+// `dwl config ...`: shows and changes the user's settings.
+int RunConfig(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// The whole tool: args[0] is the subcommand.
+int RunDwl(const Arguments& args, std::ostream& out, std::ostream& err);
+
+}  // namespace dwl::cli

@@ -1,0 +1,17 @@
+// The terminal of a command-line program.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace dwl {
+
+class Console {
+ public:
+  virtual ~Console() = default;
+  // One line from standard input without its terminator; on a terminal the
+  // prompt is shown and the typing is not echoed. nullopt at end of input.
+  virtual std::optional<std::string> ReadSecretLine(const std::string& prompt) = 0;
+};
+
+}  // namespace dwl

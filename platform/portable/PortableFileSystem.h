@@ -1,0 +1,25 @@
+// Files and folders on a POSIX system. Text files are UTF-8, the code page of
+// every current Linux system.
+#pragma once
+
+#include "platform/FileSystem.h"
+
+namespace dwl::portable {
+
+class PortableFileSystem : public FileSystem {
+ public:
+  char Separator() const override { return '/'; }
+  bool FileExists(const std::string& path) override;
+  bool FolderExists(const std::string& path) override;
+  std::vector<std::string> ListFiles(const std::string& folder) override;
+  std::uint64_t FileSize(const std::string& path) override;
+  LocalDateTime CreationTime(const std::string& path) override;
+  void CreateFolder(const std::string& path, FileAccess access) override;
+  void RemoveFile(const std::string& path) override;
+  void MoveReplacing(const std::string& from, const std::string& to) override;
+  std::unique_ptr<TextReader> OpenTextForReading(const std::string& path) override;
+  std::unique_ptr<TextWriter> OpenTextForAppending(const std::string& path,
+                                                   FileAccess access) override;
+};
+
+}  // namespace dwl::portable

@@ -1,0 +1,35 @@
+// The portable backend: owns one of each service and installs them for the
+// lifetime of the object. A program's main() creates one before anything else.
+#pragma once
+
+#include <memory>
+
+#include "platform/Platform.h"
+#include "platform/portable/PortableFileSystem.h"
+#include "platform/portable/PortableSettingsStore.h"
+#include "platform/portable/PortableSystem.h"
+#include "platform/portable/PortableTransferAgentControl.h"
+
+namespace dwl::portable {
+
+class PortablePlatform {
+ public:
+  PortablePlatform();
+  PortablePlatform(const PortablePlatform&) = delete;
+  PortablePlatform& operator=(const PortablePlatform&) = delete;
+
+  // The services, for a caller that wants to wrap one of them.
+  Platform Services();
+
+ private:
+  PortableFileSystem files_;
+  Utf8CodePage codePage_;
+  PortableClock clock_;
+  PortableShell shell_;
+  PortableSettingsStore settingsStore_;
+  PortableTransferAgentControl transferAgent_;
+  PortableConsole console_;
+  ScopedPlatform installed_;
+};
+
+}  // namespace dwl::portable

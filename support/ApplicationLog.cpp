@@ -1,0 +1,107 @@
+#include "support/ApplicationLog.h"
+
+#include <cstdio>
+
+#include "platform/Platform.h"
+
+namespace dwl {
+
+namespace {
+
+std::shared_ptr<ApplicationLog>& TheInstance() {
+  static std::shared_ptr<ApplicationLog> instance;
+  return instance;
+}
+
+std::string TwoDigits(int value) {
+  std::string text = std::to_string(value);
+  return text.size() == 1 ? "0" + text : text;
+}
+
+}  // namespace
+
+ApplicationLog::ApplicationLog() {
+  const Platform& platform = ThePlatform();
+  const char sep = platform.files->Separator();
+  try {
+    tempDirectory_ = platform.shell->ModuleFolder() + sep + "temp" + sep;
+    logDirectory_ = tempDirectory_ + "logs" + sep;
+  } catch (const Error&) {
+    return;  // no folder, no log
+  }
+  const LocalDateTime today = platform.clock->Now();
+  logFilePath_ = logDirectory_ + kProductName + "_" + std::to_string(today.year) + "-" +
+                 TwoDigits(today.month) + "-" + TwoDigits(today.day) + ".log";
+  OpenFile();
+}
+
+ApplicationLog::~ApplicationLog() = default;
+
+std::shared_ptr<ApplicationLog> ApplicationLog::Instance() {
+  std::shared_ptr<ApplicationLog>& instance = TheInstance();
+  if (!instance) instance = std::make_shared<ApplicationLog>();
+  return instance;
+}
+
+void ApplicationLog::ReleaseInstance() { TheInstance().reset(); }
+
+void ApplicationLog::OpenFile() {
+  if (logFilePath_.empty()) return;
+  FileSystem& files = *ThePlatform().files;
+  try {
+    // The installation provides the folder; make it when it went missing.
+    if (!files.FolderExists(logDirectory_)) {
+      if (!files.FolderExists(tempDirectory_)) files.CreateFolder(tempDirectory_, FileAccess::Shared);
+      files.CreateFolder(logDirectory_, FileAccess::Shared);
+    }
+    logFile_ = files.OpenTextForAppending(logFilePath_, FileAccess::Shared);
+  } catch (const Error&) {
+    logFile_.reset();
+  }
+}
+
+void ApplicationLog::LogDisplayList(std::shared_ptr<frmLog> form) {
+  displayList_ = std::move(form);
+  displayEnabled_ = displayList_ != nullptr;
+}
+
+void ApplicationLog::AddMessage(const std::string& strMessage) {
+  if (!PlatformInstalled()) return;  // a program shutting down
+  Clock& clock = *ThePlatform().clock;
+  const std::string line = clock.FormatGeneralDate(clock.Now()) + " - " + strMessage;
+  if (!logFile_) OpenFile();
+  if (logFile_) {
+    try {
+      logFile_->WriteLine(line);
+    } catch (const Error&) {
+      // A full disk must not stop the add-in; the next message tries again.
+    }
+  }
+  if (displayEnabled_) {
+    ListBox& list = displayList_->List1;
+    list.AddItem(line);
+    if (list.ListCount() > kDisplayRows) {
+      list.RemoveItem(0);
+      list.SetList(0, "....");
+    }
+    displayList_->Show();
+  }
+}
+
+void ApplicationLog::AddDebugMessage(const std::string& strMessage) { AddMessage(strMessage); }
+
+void ApplicationLog::DeleteOldLogfiles() {
+  const Platform& platform = ThePlatform();
+  const LocalDateTime now = platform.clock->Now();
+  for (const std::string& file : platform.files->ListFiles(logDirectory_)) {
+    try {
+      if (LocalDateTime::DaysBetween(platform.files->CreationTime(file), now) > kKeepDays) {
+        platform.files->RemoveFile(file);
+      }
+    } catch (const Error&) {
+      // In use, read-only or gone: leave it.
+    }
+  }
+}
+
+}  // namespace dwl
