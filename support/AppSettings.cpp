@@ -4,6 +4,7 @@
 #include "support/DeploymentConfig.h"
 #include "support/FindSystemFolders.h"
 #include "support/GUID.h"
+#include "support/ProcessWide.h"
 #include "support/TaggedFile.h"
 #include "support/TolerantRun.h"
 #include "support/ValueText.h"
@@ -12,11 +13,6 @@
 namespace dwl {
 
 namespace {
-
-std::shared_ptr<AppSettings>& TheInstance() {
-  static std::shared_ptr<AppSettings> instance;
-  return instance;
-}
 
 constexpr const char* kTestLine = "<DwlEmailId>1</DwlEmailId>";
 
@@ -39,13 +35,9 @@ AppSettings::AppSettings() : log_(ApplicationLog::Instance()) { Log("AppSettings
 
 AppSettings::~AppSettings() { Log("AppSettings.ClassTerminate()"); }
 
-std::shared_ptr<AppSettings> AppSettings::Instance() {
-  std::shared_ptr<AppSettings>& instance = TheInstance();
-  if (!instance) instance = std::make_shared<AppSettings>();
-  return instance;
-}
+std::shared_ptr<AppSettings> AppSettings::Instance() { return ProcessWide<AppSettings>::Get(); }
 
-void AppSettings::ReleaseInstance() { TheInstance().reset(); }
+void AppSettings::ReleaseInstance() { ProcessWide<AppSettings>::Release(); }
 
 void AppSettings::Log(const std::string& message) {
   if (PlatformInstalled()) log_->AddDebugMessage(message);

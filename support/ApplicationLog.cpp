@@ -3,15 +3,11 @@
 #include <cstdio>
 
 #include "platform/Platform.h"
+#include "support/ProcessWide.h"
 
 namespace dwl {
 
 namespace {
-
-std::shared_ptr<ApplicationLog>& TheInstance() {
-  static std::shared_ptr<ApplicationLog> instance;
-  return instance;
-}
 
 std::string TwoDigits(int value) {
   std::string text = std::to_string(value);
@@ -38,12 +34,10 @@ ApplicationLog::ApplicationLog() {
 ApplicationLog::~ApplicationLog() = default;
 
 std::shared_ptr<ApplicationLog> ApplicationLog::Instance() {
-  std::shared_ptr<ApplicationLog>& instance = TheInstance();
-  if (!instance) instance = std::make_shared<ApplicationLog>();
-  return instance;
+  return ProcessWide<ApplicationLog>::Get();
 }
 
-void ApplicationLog::ReleaseInstance() { TheInstance().reset(); }
+void ApplicationLog::ReleaseInstance() { ProcessWide<ApplicationLog>::Release(); }
 
 void ApplicationLog::OpenFile() {
   if (logFilePath_.empty()) return;

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <ctime>
 
+#include "platform/portable/PortableSystem.h"
 #include "platform/portable/PosixError.h"
 
 namespace dwl::portable {
@@ -28,13 +29,6 @@ class ScopedFd {
  private:
   int fd_;
 };
-
-LocalDateTime ToLocal(std::time_t seconds) {
-  std::tm parts{};
-  localtime_r(&seconds, &parts);
-  return LocalDateTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
-                       parts.tm_hour,        parts.tm_min,     parts.tm_sec};
-}
 
 class PosixTextReader : public TextReader {
  public:
@@ -160,11 +154,11 @@ LocalDateTime PortableFileSystem::CreationTime(const std::string& path) {
   if (::statx(AT_FDCWD, path.c_str(), 0, STATX_BTIME | STATX_BASIC_STATS, &stx) != 0) {
     throw PosixError(errno, "FileSystem.CreationTime", path);
   }
-  if (stx.stx_mask & STATX_BTIME) return ToLocal(stx.stx_btime.tv_sec);
+  if (stx.stx_mask & STATX_BTIME) return ToLocalDateTime(stx.stx_btime.tv_sec);
   std::time_t oldest = stx.stx_mtime.tv_sec;
   if (stx.stx_ctime.tv_sec < oldest) oldest = stx.stx_ctime.tv_sec;
   if (stx.stx_atime.tv_sec < oldest) oldest = stx.stx_atime.tv_sec;
-  return ToLocal(oldest);
+  return ToLocalDateTime(oldest);
 }
 
 void PortableFileSystem::CreateFolder(const std::string& path, FileAccess access) {

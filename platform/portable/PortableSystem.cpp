@@ -48,13 +48,14 @@ std::locale UserLocale() {
 
 }  // namespace
 
-LocalDateTime PortableClock::Now() {
-  const std::time_t now = std::time(nullptr);
+LocalDateTime ToLocalDateTime(std::time_t seconds) {
   std::tm parts{};
-  localtime_r(&now, &parts);
+  localtime_r(&seconds, &parts);
   return LocalDateTime{parts.tm_year + 1900, parts.tm_mon + 1, parts.tm_mday,
                        parts.tm_hour,        parts.tm_min,     parts.tm_sec};
 }
+
+LocalDateTime PortableClock::Now() { return ToLocalDateTime(std::time(nullptr)); }
 
 std::string PortableClock::FormatGeneralDate(const LocalDateTime& time) {
   std::tm parts{};
@@ -78,24 +79,22 @@ std::string PortableClock::FormatGeneralDate(const LocalDateTime& time) {
 }
 
 std::string PortableShell::SpecialFolder(int id) {
-  std::string folder;
-  if (id == csidl::kPersonal) {
-    folder = Environment("XDG_DOCUMENTS_DIR");
+  // The XDG variable, else its default below the home folder.
+  const auto xdgFolder = [](const char* variable, const char* underHome) {
+    std::string folder = Environment(variable);
     if (folder.empty()) {
       const std::string home = HomeFolder();
-      if (!home.empty()) folder = home + "/Documents";
+      if (!home.empty()) folder = home + underHome;
     }
-  } else if (id == csidl::kAppData) {
-    folder = Environment("XDG_CONFIG_HOME");
-    if (folder.empty()) {
-      const std::string home = HomeFolder();
-      if (!home.empty()) folder = home + "/.config";
-    }
-    // A new account may not have it yet; like the Windows shell, we make it
-    // (when that fails, the caller's own test of the folder tells).
-    if (!folder.empty()) ::mkdir(folder.c_str(), 0700);
-  }
-  return WithoutTrailingSeparators(folder);
+    return WithoutTrailingSeparators(folder);
+  };
+  if (id == csidl::kPersonal) return xdgFolder("XDG_DOCUMENTS_DIR", "/Documents");
+  if (id != csidl::kAppData) return "";
+  const std::string folder = xdgFolder("XDG_CONFIG_HOME", "/.config");
+  // A new account may not have it yet; like the Windows shell, we make it
+  // (when that fails, the caller's own test of the folder tells).
+  if (!folder.empty()) ::mkdir(folder.c_str(), 0700);
+  return folder;
 }
 
 std::string PortableShell::ModuleFolder() {

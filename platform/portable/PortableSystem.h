@@ -2,12 +2,17 @@
 // page, shell folders and GUIDs, and the terminal.
 #pragma once
 
+#include <ctime>
+
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Console.h"
 #include "platform/Shell.h"
 
 namespace dwl::portable {
+
+// `seconds` since the epoch as the user's local date and time.
+LocalDateTime ToLocalDateTime(std::time_t seconds);
 
 // Local time from the C library; dates and times in the format of the user's
 // locale (LC_ALL, LC_TIME, LANG), or the C locale when that cannot be loaded.

@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# dwl config as a new user runs it: an empty HOME, the real program.
+set -euo pipefail
+dwl="$1"
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+fail() { echo "FAIL: $*" >&2; exit 1; }
+
+export HOME="$work/home"
+mkdir -p "$HOME"
+unset XDG_CONFIG_HOME XDG_DOCUMENTS_DIR
+
+echo secret | "$dwl" config set-account alice || fail "set-account exited $?"
+"$dwl" config show > "$work/show.txt" || fail "show exited $?"
+grep -qx 'User name:            alice' "$work/show.txt" || fail "user: $(cat "$work/show.txt")"
+grep -qx 'Password:             set' "$work/show.txt" || fail "password: $(cat "$work/show.txt")"
+grep -qx "Application folder:   $HOME/.config/Dropwell/" "$work/show.txt" || fail "folder: $(cat "$work/show.txt")"
+
+cfg="$HOME/.config/Dropwell/settings.cfg"
+[ "$(wc -l < "$cfg")" -eq 15 ] || fail "settings.cfg has $(wc -l < "$cfg") lines"
+[ "$(grep -c $'\r$' "$cfg")" -eq 15 ] || fail "settings.cfg lines do not all end in CR LF"
+[ "$(stat -c %a "$cfg")" = 600 ] || fail "settings.cfg mode $(stat -c %a "$cfg")"
+expected=$'<UserName>\n*\n</UserName>\n<Password>\n*\n</Password>\n<MinimalFileSize>\n0\n</MinimalFileSize>\n<DisplayProgressPopup>\nTrue\n</DisplayProgressPopup>\n<AccountGUID>\n\n</AccountGUID>'
+actual=$(tr -d '\r' < "$cfg" | sed '2s/^[0-9A-F]\{40,\}$/*/; 5s/^[0-9A-F]\{40,\}$/*/')
+[ "$actual" = "$expected" ] || fail "settings.cfg reads: $actual"
+
+"$dwl" config set min-file-size 12 || fail "set min-file-size exited $?"
+"$dwl" config show | grep -qx 'MinimalFileSize:      12' || fail "min-file-size not kept"
+"$dwl" config show | grep -qx 'User name:            alice' || fail "account lost by a later save"
+
+# Wrong usage: exit 2 and one line on standard error.
+set +e
+"$dwl" config set progress-popup maybe 2> "$work/err.txt"; code=$?
+set -e
+[ "$code" -eq 2 ] || fail "wrong usage exited $code"
+[ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "wrong usage printed: $(cat "$work/err.txt")"
+
+# An application-data folder that cannot hold anything: the fallback beside the program.
+name="dwl-test-$$-$RANDOM"
+mkdir -p "$work/$name"
+touch "$work/$name/config-file"
+module=$(dirname "$dwl")
+fallback="$module/temp/UserData/$name/"
+trap 'rm -rf "$work" "$fallback"' EXIT
+XDG_CONFIG_HOME="$work/$name/config-file" "$dwl" config show > "$work/show.txt" || fail "fallback show exited $?"
+grep -qx "Application folder:   $fallback" "$work/show.txt" || fail "fallback: $(cat "$work/show.txt")"
+[ -d "$fallback/MailQueue" ] || fail "no fallback queue folder"
+
+"$dwl" --help | grep -q config || fail "dwl --help does not list config"
+echo "dwl config: all checks passed"

@@ -1,0 +1,131 @@
+#include "platform/portable/PortableFileSystem.h"
+
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "tests/TestPlatform.h"
+
+namespace dwl {
+namespace {
+
+using testing::ReadBytes;
+using testing::WriteBytes;
+
+class PortableFileSystemTest : public ::testing::Test {
+ protected:
+  testing::TestPlatform platform;
+  portable::PortableFileSystem fs;
+};
+
+mode_t Mode(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 0777;
+}
+
+TEST_F(PortableFileSystemTest, ReadsLinesWhateverTheirTerminator) {
+  const std::string path = platform.Path("lines.txt");
+  WriteBytes(path, "one\r\ntwo\nthree\rfour\r\n\r\nlast");
+  const auto reader = fs.OpenTextForReading(path);
+  std::vector<std::string> lines;
+  while (!reader->AtEnd()) lines.push_back(reader->ReadLine());
+  EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four", "", "last"}));
+  EXPECT_TRUE(testing::ThrowsError(errc::kInputPastEndOfFile, [&] { reader->ReadLine(); }))
+      << "reading past the end must fail";
+}
+
+TEST_F(PortableFileSystemTest, ReadsLinesAcrossItsBufferBoundary) {
+  const std::string path = platform.Path("long.txt");
+  const std::string longLine(100000, 'x');
+  WriteBytes(path, longLine + "\r\n" + longLine + "\r");
+  const auto reader = fs.OpenTextForReading(path);
+  EXPECT_EQ(reader->ReadLine(), longLine);
+  EXPECT_EQ(reader->ReadLine(), longLine);
+  EXPECT_TRUE(reader->AtEnd());
+}
+
+TEST_F(PortableFileSystemTest, WritersAppendWholeCrLfLinesInCallOrder) {
+  const std::string path = platform.Path("shared.log");
+  WriteBytes(path, "old\r\n");
+  const auto first = fs.OpenTextForAppending(path, FileAccess::Shared);
+  const auto second = fs.OpenTextForAppending(path, FileAccess::Shared);
+  first->WriteLine("a");
+  second->WriteLine("b");
+  first->WriteLine("c");
+  EXPECT_EQ(ReadBytes(path), "old\r\na\r\nb\r\nc\r\n");
+}
+
+TEST_F(PortableFileSystemTest, PrivateFilesAndFoldersAreTheOwnersOnly) {
+  const std::string folder = platform.Path("private");
+  fs.CreateFolder(folder, FileAccess::Private);
+  const std::string file = folder + "/secret.cfg";
+  fs.OpenTextForAppending(file, FileAccess::Private);
+  EXPECT_EQ(Mode(folder), 0700u);
+  EXPECT_EQ(Mode(file), 0600u);
+}
+
+TEST_F(PortableFileSystemTest, CreatesOneLevelOnly) {
+  try {
+    fs.CreateFolder(platform.Path("missing/child"), FileAccess::Shared);
+    FAIL() << "a folder whose parent is missing must not be made";
+  } catch (const Error& failure) {
+    EXPECT_EQ(failure.Number(), errc::kFileNotFound);
+    EXPECT_EQ(failure.Source(), "FileSystem.CreateFolder");
+  }
+  fs.CreateFolder(platform.Path("one/"), FileAccess::Shared);
+  EXPECT_TRUE(fs.FolderExists(platform.Path("one")));
+  EXPECT_FALSE(fs.FileExists(platform.Path("one")));
+}
+
+TEST_F(PortableFileSystemTest, ListsOnlyFilesWithFullPaths) {
+  const std::string folder = platform.Path("queue/");
+  fs.CreateFolder(folder, FileAccess::Shared);
+  WriteBytes(folder + "a.txt", "1");
+  WriteBytes(folder + "b", "22");
+  fs.CreateFolder(folder + "sub", FileAccess::Shared);
+  std::vector<std::string> files = fs.ListFiles(folder);
+  std::sort(files.begin(), files.end());
+  EXPECT_EQ(files, (std::vector<std::string>{folder + "a.txt", folder + "b"}));
+  EXPECT_EQ(fs.FileSize(folder + "b"), 2u);
+  EXPECT_THROW(fs.ListFiles(platform.Path("nowhere")), Error);
+  EXPECT_THROW(fs.FileSize(folder + "sub"), Error);
+  EXPECT_THROW(fs.FileSize(folder + "none"), Error);
+}
+
+TEST_F(PortableFileSystemTest, RefusesToDeleteReadOnlyFilesEvenForRoot) {
+  const std::string path = platform.Path("readonly.txt");
+  WriteBytes(path, "keep");
+  ::chmod(path.c_str(), 0444);
+  EXPECT_TRUE(testing::ThrowsError(errc::kPathFileAccess, [&] { fs.RemoveFile(path); }))
+      << "a read-only file must not be deleted";
+  EXPECT_TRUE(fs.FileExists(path));
+  ::chmod(path.c_str(), 0644);
+  fs.RemoveFile(path);
+  EXPECT_FALSE(fs.FileExists(path));
+  EXPECT_TRUE(testing::ThrowsError(errc::kFileNotFound, [&] { fs.RemoveFile(path); }))
+      << "deleting a missing file must fail";
+}
+
+TEST_F(PortableFileSystemTest, MovesOntoAnExistingFile) {
+  WriteBytes(platform.Path("new"), "new");
+  WriteBytes(platform.Path("old"), "old");
+  fs.MoveReplacing(platform.Path("new"), platform.Path("old"));
+  EXPECT_EQ(ReadBytes(platform.Path("old")), "new");
+  EXPECT_FALSE(fs.FileExists(platform.Path("new")));
+}
+
+TEST_F(PortableFileSystemTest, CreationTimeIsNoLaterThanNow) {
+  const std::string path = platform.Path("made.txt");
+  WriteBytes(path, "x");
+  const LocalDateTime made = fs.CreationTime(path);
+  const LocalDateTime now = portable::PortableClock().Now();
+  EXPECT_LE(made, now);
+  EXPECT_LE(LocalDateTime::DaysBetween(made, now), 1);
+  EXPECT_THROW(fs.CreationTime(platform.Path("none")), Error);
+}
+
+}  // namespace
+}  // namespace dwl

@@ -1,0 +1,104 @@
+#include "platform/portable/PortableSettingsStore.h"
+#include "platform/portable/PortableSystem.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <regex>
+#include <set>
+
+#include "tests/TestPlatform.h"
+
+namespace dwl {
+namespace {
+
+// Sets environment variables for one test and puts them back.
+class ScopedEnvironment {
+ public:
+  void Set(const char* name, const char* value) {
+    if (saved_.find(name) == saved_.end()) {
+      const char* old = std::getenv(name);
+      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
+    }
+    if (value) ::setenv(name, value, 1); else ::unsetenv(name);
+  }
+  ~ScopedEnvironment() {
+    for (const auto& [name, value] : saved_) {
+      if (value) ::setenv(name.c_str(), value->c_str(), 1); else ::unsetenv(name.c_str());
+    }
+  }
+
+ private:
+  std::map<std::string, std::optional<std::string>> saved_;
+};
+
+TEST(PortableShellTest, SpecialFoldersFollowTheXdgVariables) {
+  testing::TestPlatform sandbox;
+  ScopedEnvironment env;
+  portable::PortableShell shell;
+  env.Set("HOME", sandbox.Path("home").c_str());
+  std::filesystem::create_directories(sandbox.Path("home"));
+  env.Set("XDG_CONFIG_HOME", nullptr);
+  env.Set("XDG_DOCUMENTS_DIR", nullptr);
+  EXPECT_EQ(shell.SpecialFolder(csidl::kAppData), sandbox.Path("home/.config"));
+  EXPECT_TRUE(std::filesystem::is_directory(sandbox.Path("home/.config")))
+      << "a new account's application-data folder is made";
+  EXPECT_EQ(shell.SpecialFolder(csidl::kPersonal), sandbox.Path("home/Documents"));
+
+  env.Set("XDG_CONFIG_HOME", (sandbox.Path("cfg") + "//").c_str());
+  env.Set("XDG_DOCUMENTS_DIR", (sandbox.Path("docs") + "/").c_str());
+  EXPECT_EQ(shell.SpecialFolder(csidl::kAppData), sandbox.Path("cfg"));
+  EXPECT_EQ(shell.SpecialFolder(csidl::kPersonal), sandbox.Path("docs"));
+  EXPECT_EQ(shell.SpecialFolder(37), "");
+}
+
+TEST(PortableShellTest, GuidsAreNewAndInRegistryForm) {
+  portable::PortableShell shell;
+  const std::regex registryForm(
+      "\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}");
+  std::set<std::string> seen;
+  for (int i = 0; i < 1000; ++i) {
+    const std::string guid = shell.NewGuid();
+    ASSERT_EQ(guid.size(), 38u);
+    ASSERT_TRUE(std::regex_match(guid, registryForm)) << guid;
+    seen.insert(guid);
+  }
+  EXPECT_EQ(seen.size(), 1000u);
+}
+
+TEST(PortableShellTest, ModuleFolderHoldsTheRunningProgram) {
+  const std::string folder = portable::PortableShell().ModuleFolder();
+  ASSERT_FALSE(folder.empty());
+  EXPECT_NE(folder.back(), '/');
+  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder) / "dwl_tests"));
+}
+
+TEST(PortableClockTest, GeneralDateHasNoLineBreakAndDropsMidnight) {
+  portable::PortableClock clock;
+  const std::string noon = clock.FormatGeneralDate({2026, 12, 4, 12, 0, 1});
+  const std::string midnight = clock.FormatGeneralDate({2026, 12, 4, 0, 0, 0});
+  EXPECT_EQ(noon.find_first_of("\r\n"), std::string::npos);
+  EXPECT_FALSE(midnight.empty());
+  EXPECT_LT(midnight.size(), noon.size()) << "midnight shows the date alone";
+  EXPECT_EQ(noon.compare(0, midnight.size(), midnight), 0) << noon << " / " << midnight;
+}
+
+TEST(PortableSettingsStoreTest, KeepsValuesPerAppSectionAndKey) {
+  testing::TestPlatform sandbox;
+  const std::string file = sandbox.Path("store.ini");
+  portable::PortableSettingsStore store(file);
+  EXPECT_EQ(store.GetSetting("DWL", "Settings", "DisplayOnConnect", "0"), "0");
+  store.SaveSetting("DWL", "Settings", "DisplayOnConnect", "1");
+  store.SaveSetting("DWL", "Other", "DisplayOnConnect", "2");
+  store.SaveSetting("DWL", "Settings", "Second", "line\nbreak");
+  store.SaveSetting("DWL", "Settings", "DisplayOnConnect", "3");
+  portable::PortableSettingsStore reopened(file);
+  EXPECT_EQ(reopened.GetSetting("DWL", "Settings", "DisplayOnConnect", ""), "3");
+  EXPECT_EQ(reopened.GetSetting("DWL", "Other", "DisplayOnConnect", ""), "2");
+  EXPECT_EQ(reopened.GetSetting("DWL", "Settings", "Second", ""), "line break");
+  EXPECT_EQ(reopened.GetSetting("Else", "Settings", "Second", "none"), "none");
+}
+
+}  // namespace
+}  // namespace dwl
