@@ -12,6 +12,7 @@
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/TransferAgentControl.h"
+#include "platform/UserAlerts.h"
 
 namespace dwl {
 
@@ -24,6 +25,7 @@ struct Platform {
   SettingsStore* settingsStore = nullptr;
   TransferAgentControl* transferAgent = nullptr;
   Console* console = nullptr;
+  UserAlerts* alerts = nullptr;
 };
 
 // The installed services. Using it before anything was installed is a

@@ -80,6 +80,7 @@ TestPlatform::TestPlatform() {
   services.settingsStore = &settingsStore;
   services.transferAgent = &transferAgent;
   services.console = &console;
+  services.alerts = &alerts;
   AppSettings::ReleaseInstance();
   ApplicationLog::ReleaseInstance();
   installed_.emplace(services);

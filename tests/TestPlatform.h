@@ -65,6 +65,19 @@ class ScriptedConsole : public Console {
   std::optional<std::string> ReadSecretLine(const std::string& prompt) override;
 };
 
+// Records every alert instead of showing it.
+class RecordingAlerts : public UserAlerts {
+ public:
+  struct Alert {
+    std::string text;
+    std::string title;
+  };
+  std::vector<Alert> shown;
+  void Critical(const std::string& text, const std::string& title) override {
+    shown.push_back({text, title});
+  }
+};
+
 class TestPlatform {
  public:
   TestPlatform();
@@ -86,6 +99,7 @@ class TestPlatform {
   MemorySettingsStore settingsStore;
   FakeTransferAgentControl transferAgent;
   ScriptedConsole console;
+  RecordingAlerts alerts;
 
  private:
   std::filesystem::path root_;

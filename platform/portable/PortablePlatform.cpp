@@ -13,6 +13,7 @@ Platform PortablePlatform::Services() {
   services.settingsStore = &settingsStore_;
   services.transferAgent = &transferAgent_;
   services.console = &console_;
+  services.alerts = &alerts_;
   return services;
 }
 

@@ -29,6 +29,7 @@ class PortablePlatform {
   PortableSettingsStore settingsStore_;
   PortableTransferAgentControl transferAgent_;
   PortableConsole console_;
+  StderrAlerts alerts_;
   ScopedPlatform installed_;
 };
 

@@ -136,4 +136,8 @@ std::optional<std::string> PortableConsole::ReadSecretLine(const std::string& pr
   return line;
 }
 
+void StderrAlerts::Critical(const std::string& text, const std::string& title) {
+  std::cerr << (title.empty() ? "Dropwell" : title) << ": " << text << std::endl;
+}
+
 }  // namespace dwl::portable

@@ -8,6 +8,7 @@
 #include "platform/CodePage.h"
 #include "platform/Console.h"
 #include "platform/Shell.h"
+#include "platform/UserAlerts.h"
 
 namespace dwl::portable {
 
@@ -42,6 +43,12 @@ class PortableShell : public Shell {
 class PortableConsole : public Console {
  public:
   std::optional<std::string> ReadSecretLine(const std::string& prompt) override;
+};
+
+// No windows here: a message goes to standard error, and the call returns at once.
+class StderrAlerts : public UserAlerts {
+ public:
+  void Critical(const std::string& text, const std::string& title) override;
 };
 
 }  // namespace dwl::portable
