@@ -4,11 +4,14 @@
 // Single-threaded like the rest of the core.
 #pragma once
 
+#include "platform/Clipboard.h"
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "platform/Console.h"
 #include "platform/FileSystem.h"
+#include "platform/NumberFormat.h"
+#include "platform/SafeMailItem.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
 #include "platform/TransferAgentControl.h"
@@ -17,6 +20,8 @@
 namespace dwl {
 
 // Non-owning; the installer keeps the services alive while they are installed.
+// The host services (clipboard, pictures, outside objects) exist only where
+// a host runs the add-in; elsewhere they are null.
 struct Platform {
   FileSystem* files = nullptr;
   CodePage* codePage = nullptr;
@@ -26,6 +31,10 @@ struct Platform {
   TransferAgentControl* transferAgent = nullptr;
   Console* console = nullptr;
   UserAlerts* alerts = nullptr;
+  NumberFormat* numberFormat = nullptr;
+  Clipboard* clipboard = nullptr;
+  PictureFiles* pictures = nullptr;
+  host::ObjectFactory* objects = nullptr;
 };
 
 // The installed services. Using it before anything was installed is a

@@ -13,12 +13,12 @@ void TolerantRun::Fail(const Error& failure) {
   if (!pending_) pending_ = failure;
 }
 
-void TolerantRun::Checkpoint(int number) {
+void TolerantRun::Checkpoint(int number, const std::string& suffix) {
   if (!pending_) return;
   char label[16];
   std::snprintf(label, sizeof label, ":%02d:", number);
   const std::string line = operation_ + label + pending_->Description() + ", " +
-                           std::to_string(pending_->Number());
+                           std::to_string(pending_->Number()) + suffix;
   pending_.reset();
   if (!log_) return;
   try {

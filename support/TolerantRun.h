@@ -33,8 +33,8 @@ class TolerantRun {
     }
   }
 
-  // Logs and clears the pending failure, if any.
-  void Checkpoint(int number);
+  // Logs and clears the pending failure, if any; `suffix` follows the number.
+  void Checkpoint(int number, const std::string& suffix = "");
 
   bool HasPending() const { return pending_.has_value(); }
   const std::optional<Error>& Pending() const { return pending_; }

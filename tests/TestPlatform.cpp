@@ -29,19 +29,6 @@ std::string FakeShell::SpecialFolder(int id) {
   return found == specialFolders.end() ? "" : found->second;
 }
 
-std::string MemorySettingsStore::GetSetting(const std::string& appName,
-                                            const std::string& section,
-                                            const std::string& key,
-                                            const std::string& defaultValue) {
-  const auto found = values.find(appName + "\\" + section + "\\" + key);
-  return found == values.end() ? defaultValue : found->second;
-}
-
-void MemorySettingsStore::SaveSetting(const std::string& appName, const std::string& section,
-                                      const std::string& key, const std::string& value) {
-  values[appName + "\\" + section + "\\" + key] = value;
-}
-
 std::unique_ptr<AgentMark> FakeTransferAgentControl::TryAcquireMark() {
   if (running) return nullptr;
   running = true;
@@ -81,6 +68,7 @@ TestPlatform::TestPlatform() {
   services.transferAgent = &transferAgent;
   services.console = &console;
   services.alerts = &alerts;
+  services.numberFormat = &numberFormat;
   AppSettings::ReleaseInstance();
   ApplicationLog::ReleaseInstance();
   installed_.emplace(services);

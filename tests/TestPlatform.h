@@ -16,6 +16,7 @@
 #include "platform/Platform.h"
 #include "platform/portable/PortableFileSystem.h"
 #include "platform/portable/PortableSystem.h"
+#include "platform/sim/SimServices.h"
 
 namespace dwl::testing {
 
@@ -38,15 +39,6 @@ class FakeShell : public Shell {
 
  private:
   portable::PortableShell guids;
-};
-
-class MemorySettingsStore : public SettingsStore {
- public:
-  std::map<std::string, std::string> values;
-  std::string GetSetting(const std::string& appName, const std::string& section,
-                         const std::string& key, const std::string& defaultValue) override;
-  void SaveSetting(const std::string& appName, const std::string& section,
-                   const std::string& key, const std::string& value) override;
 };
 
 class FakeTransferAgentControl : public TransferAgentControl {
@@ -78,6 +70,17 @@ class RecordingAlerts : public UserAlerts {
   }
 };
 
+// United States conventions until a test changes them.
+class FakeNumberFormat : public NumberFormat {
+ public:
+  std::string decimal = ".";
+  std::string thousands = ",";
+  int groupSize = 3;
+  std::string DecimalSeparator() override { return decimal; }
+  std::string ThousandsSeparator() override { return thousands; }
+  int GroupSize() override { return groupSize; }
+};
+
 class TestPlatform {
  public:
   TestPlatform();
@@ -96,10 +99,11 @@ class TestPlatform {
   portable::Utf8CodePage codePage;
   FakeClock clock;
   FakeShell shell;
-  MemorySettingsStore settingsStore;
+  sim::SimSettingsStore settingsStore;
   FakeTransferAgentControl transferAgent;
   ScriptedConsole console;
   RecordingAlerts alerts;
+  FakeNumberFormat numberFormat;
 
  private:
   std::filesystem::path root_;

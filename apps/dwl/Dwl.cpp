@@ -8,6 +8,7 @@ namespace {
 
 const Subcommand kSubcommands[] = {
     {"config", "show and change the user's Dropwell settings", RunConfig},
+    {"sim", "run the add-in in a simulated Outlook, driven by a script", RunSim},
 };
 
 void PrintHelp(std::ostream& out) {

@@ -20,6 +20,9 @@ struct Subcommand {
 // `dwl config ...`: shows and changes the user's settings.
 int RunConfig(const Arguments& args, std::ostream& out, std::ostream& err);
 
+// `dwl sim SCRIPT`: drives the add-in through a simulated Outlook.
+int RunSim(const Arguments& args, std::ostream& out, std::ostream& err);
+
 // The whole tool: args[0] is the subcommand.
 int RunDwl(const Arguments& args, std::ostream& out, std::ostream& err);
 

@@ -30,6 +30,7 @@ class PortablePlatform {
   PortableTransferAgentControl transferAgent_;
   PortableConsole console_;
   StderrAlerts alerts_;
+  PortableNumberFormat numberFormat_;
   ScopedPlatform installed_;
 };
 

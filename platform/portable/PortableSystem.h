@@ -7,6 +7,7 @@
 #include "platform/Clock.h"
 #include "platform/CodePage.h"
 #include "platform/Console.h"
+#include "platform/NumberFormat.h"
 #include "platform/Shell.h"
 #include "platform/UserAlerts.h"
 
@@ -43,6 +44,14 @@ class PortableShell : public Shell {
 class PortableConsole : public Console {
  public:
   std::optional<std::string> ReadSecretLine(const std::string& prompt) override;
+};
+
+// Numbers as the user's locale (LC_ALL, LC_NUMERIC, LANG) writes them.
+class PortableNumberFormat : public NumberFormat {
+ public:
+  std::string DecimalSeparator() override;
+  std::string ThousandsSeparator() override;
+  int GroupSize() override;
 };
 
 // No windows here: a message goes to standard error, and the call returns at once.

@@ -1,0 +1,283 @@
+#include "addin/frmAddIn.h"
+
+#include "addin/AddInToolbar.h"
+#include "addin/AttachmentsCaption.h"
+#include "addin/HostVersion.h"
+#include "compose/MailProcessor.h"
+#include "mail/Email.h"
+#include "platform/Platform.h"
+#include "support/AppSettings.h"
+#include "support/ObjectRef.h"
+#include "support/ApplicationLog.h"
+#include "support/ProcessWide.h"
+#include "support/TolerantRun.h"
+#include "support/ValueText.h"
+
+namespace dwl {
+
+frmAddIn::frmAddIn() { ResetSlots(); }
+
+frmAddIn::~frmAddIn() = default;
+
+std::shared_ptr<frmAddIn> frmAddIn::Instance() { return ProcessWide<frmAddIn>::Get(); }
+
+void frmAddIn::ReleaseInstance() { ProcessWide<frmAddIn>::Release(); }
+
+std::shared_ptr<MailProcessor> frmAddIn::Slot(int index) const {
+  return index >= 0 && index < SlotCount() ? slots_[static_cast<std::size_t>(index)] : nullptr;
+}
+
+void frmAddIn::ResetSlots() {
+  // Moved out first: a processor's release may call back into the hub.
+  std::vector<std::shared_ptr<MailProcessor>> released = std::move(slots_);
+  slots_.assign(1, nullptr);
+}
+
+void frmAddIn::InitHandler(std::shared_ptr<host::Application>& oApp, std::string& sProgID) {
+  TolerantRun run("InitHandler");
+  moOL_ = oApp;
+  run.Run([&] { moNS_ = oApp->GetNamespace("MAPI"); });
+  run.Run([&] {
+    moActiveExplorer_ = moOL_->ActiveExplorer();
+    explorerClose_ = moActiveExplorer_->OnClose([this] { moActiveExplorer_Close(); });
+  });
+  run.Run([&] {
+    moInspectors_ = oApp->GetInspectors();
+    newInspector_ = moInspectors_->OnNewInspector(
+        [this](std::shared_ptr<host::Inspector> inspector) { moInspectors_NewInspector(inspector); });
+  });
+  progId_ = sProgID;
+  ResetSlots();
+  LogDebugEvent("Outlook Addin InitHandler() called");
+  Load();
+}
+
+void frmAddIn::UnInitHandler() {
+  LogDebugEvent("Outlook Addin UninitHandler() called");
+  explorerClose_.Disconnect();
+  newInspector_.Disconnect();
+  buttonClick_.Disconnect();
+  moActiveExplorer_.reset();
+  moNS_.reset();
+  moOL_.reset();
+  moInspectors_.reset();
+  currentToolbar_.reset();
+  objAttachmentsInformationButton_.reset();
+  ResetSlots();
+  Unload();
+}
+
+void frmAddIn::moActiveExplorer_Close() {
+  LogDebugEvent("Outlook Addin moActiveExplorer_Close() called");
+  TolerantRun run("moActiveExplorer_Close");
+  bool last = false;
+  run.Run([&] { last = Use(Use(moOL_)->GetExplorers())->Count() < 2; });
+  if (last) UnInitHandler();
+}
+
+void frmAddIn::Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  Form_Load();
+}
+
+void frmAddIn::Form_Load() {
+  TolerantRun run("Form_Load", [this](const std::string& line) { LogEvent(line); });
+  std::shared_ptr<AppSettings> settings = AppSettings::Instance();
+  // Without its folders the add-in would queue e-mails nowhere: say so.
+  run.Run([&] { settings->RefreshSettings(); });
+  run.Checkpoint(1);
+  run.Run([&] {
+    if (!settings->getDebugMode()) return;
+    LogDebugEvent("Installed Outlook Addins: ");
+    const auto addIns = Use(Use(moOL_)->GetCOMAddIns());
+    for (int i = 1; i <= addIns->Count(); ++i) {
+      const auto addIn = Use(addIns->Item(i));
+      std::string line(1, '\t');  // built up: a literal + string here trips a compiler warning
+      line += addIn->Description() + "(ProgId: " + addIn->ProgId() + ")";
+      LogDebugEvent(line);
+    }
+  });
+  LogDebugEvent("Outlook Addin Form_Load called");
+}
+
+void frmAddIn::Show() {
+  Load();
+  visible_ = true;
+}
+
+void frmAddIn::Hide() { visible_ = false; }
+
+void frmAddIn::Unload() {
+  visible_ = false;
+  loaded_ = false;
+}
+
+void frmAddIn::SetConnection(std::shared_ptr<host::Application> application, Connect* connect) {
+  connectApplication_ = std::move(application);
+  connect_ = connect;
+}
+
+int frmAddIn::HostMajorVersion() {
+  return dwl::HostMajorVersion(Use(moOL_)->Version());
+}
+
+void frmAddIn::moInspectors_NewInspector(std::shared_ptr<host::Inspector> Inspector) {
+  LogDebugEvent("Outlook Addin moInspectors_NewInspector() called");
+  std::shared_ptr<host::MailItem> mailItem;
+  try {
+    mailItem = Use(Use(Use(Inspector)->CurrentItem())->AsMailItem());
+  } catch (const Error&) {
+    std::string caption;
+    TolerantRun("moInspectors_NewInspector").Run([&] { caption = Inspector->Caption(); });
+    LogDebugEvent("Outlook Addin: New item was not a mail item. Inspector.Class: " + caption);
+    return;
+  }
+  int version = 0;
+  bool served = false;
+  TolerantRun("moInspectors_NewInspector").Run([&] {
+    version = HostMajorVersion();
+    served = ShowsAddInToolbar(version, *Inspector, *mailItem);
+  });
+  if (!served) {
+    LogDebugEvent(version > 9
+                      ? "Outlook Addin: mail has allread been sent, therefor we don't show the DWL-button."
+                      : "Outlook Addin: attachment button (1079) was not visible, therefor we don't show the DWL-button.");
+    return;
+  }
+
+  TolerantRun run("moInspectors_NewInspector", [this](const std::string& line) { LogEvent(line); });
+  run.Run([&] {
+    if (slots_.front() != nullptr) slots_.emplace_back();
+  });
+  run.Checkpoint(1);
+  run.Run([&] { mailItem->SetMileage(std::to_string(slots_.size() - 1)); });
+  run.Checkpoint(2);
+  run.Run([&] {
+    auto processor = std::make_shared<MailProcessor>();
+    processor->SetMailItem(mailItem);
+    processor->SetInspector(Inspector);
+    slots_.back() = std::move(processor);
+  });
+  run.Checkpoint(3);
+}
+
+void frmAddIn::ShowFileBrowser() {
+  if (fileBrowser_ == nullptr || fileBrowser_->Visible()) return;
+  std::shared_ptr<MailProcessor> processor;
+  try {
+    const auto mailItem = Use(Use(Use(Use(moOL_)->ActiveInspector())->CurrentItem())->AsMailItem());
+    // A Mileage that names no processor (changed by someone else, or a mail
+    // the hub never served) makes the click do nothing.
+    const std::int32_t slot = ToWholeNumber(mailItem->Mileage());
+    processor = Slot(slot);
+  } catch (const Error&) {
+    return;
+  }
+  if (processor) fileBrowser_->InitializeInterface(processor);
+}
+
+void frmAddIn::objAttachmentsInformationButton_Click(host::CommandBarButton&, bool&) {
+  ShowFileBrowser();
+}
+
+void frmAddIn::updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& inspector,
+                                           Email& email) {
+  const Platform& platform = ThePlatform();
+  const char sep = platform.files->Separator();
+  const std::string temp = platform.shell->ModuleFolder() + sep + "temp" + sep;
+  const std::string iconXP = temp + "add_file_icon_XP.bmp";
+  const std::string icon = temp + "add_file_icon.bmp";
+  LogDebugEvent("Outlook Addin: start adding attachment button to Outlook Interface.");
+
+  TolerantRun run("updateAttachmentsCommandbar", [this](const std::string& line) { LogEvent(line); });
+  std::string productCode;
+  run.Run([&] { productCode = Use(moOL_)->ProductCode(); });
+  run.Checkpoint(1);
+
+  if (updating_) return;
+  updating_ = true;
+  // Cleared on every way out, or a failed rebuild would stop all later ones.
+  struct ClearOnExit {
+    bool& flag;
+    ~ClearOnExit() { flag = false; }
+  } clearUpdating{updating_};
+
+  run.Checkpoint(2, "(Outlook.Application.ProductCode: " + productCode + ")");
+
+  std::shared_ptr<host::CommandBars> bars;
+  run.Run([&] { bars = Use(inspector)->GetCommandBars(); });
+  DeleteAddInToolbars(run, bars);
+  run.Checkpoint(3);
+
+  run.Run([&] {
+    currentToolbar_ = Use(bars)->Add(kAddInToolbarName, host::office::kBarTop, false, true);
+    currentToolbar_->SetEnabled(true);
+    currentToolbar_->SetVisible(true);
+    currentToolbar_->SetProtection(host::office::kBarNoMove);
+  });
+  run.Checkpoint(4);
+
+  run.Run([&] {
+    const auto control = Use(Use(currentToolbar_)->Controls())
+                             ->Add(host::office::kControlButton, 1, "", 1, true);
+    objAttachmentsInformationButton_ = Use(control)->AsButton();
+    buttonClick_ = objAttachmentsInformationButton_->OnClick(
+        [this](host::CommandBarButton& ctrl, bool& cancelDefault) {
+          objAttachmentsInformationButton_Click(ctrl, cancelDefault);
+        });
+    objAttachmentsInformationButton_->SetTag(kAddInButtonTag);
+    objAttachmentsInformationButton_->SetStyle(host::office::kButtonIconAndCaption);
+    objAttachmentsInformationButton_->SetCaption("Dropwell: loading..");
+    objAttachmentsInformationButton_->SetVisible(true);
+  });
+  run.Checkpoint(5);
+
+  // The icon travels through the clipboard; the user's content comes back
+  // afterwards, also when the icon cannot be set.
+  Clipboard& clipboard = Use(platform.clipboard);
+  std::string savedText;
+  std::optional<Picture> savedPicture;
+  run.Run([&] {
+    savedText = clipboard.GetText();
+    if (savedText.empty()) savedPicture = clipboard.GetPicture();
+  });
+  const auto restoreClipboard = [&] {
+    run.Run([&] {
+      if (!savedText.empty()) {
+        clipboard.SetText(savedText);
+      } else if (savedPicture) {
+        clipboard.SetBitmap(*savedPicture);
+      }
+    });
+  };
+  try {
+    const Picture face =
+        Use(platform.pictures).LoadPicture(HostMajorVersion() == 11 ? iconXP : icon);
+    clipboard.SetBitmap(face);
+    Use(objAttachmentsInformationButton_)->PasteFace();
+    clipboard.Clear();
+  } catch (...) {
+    restoreClipboard();
+    throw;
+  }
+  restoreClipboard();
+
+  Use(objAttachmentsInformationButton_)->SetEnabled(false);
+  objAttachmentsInformationButton_->SetCaption(
+      AttachmentsCaption(email.NumberOfAttachments(), email.Size()));
+  objAttachmentsInformationButton_->SetEnabled(true);
+  LogDebugEvent("Outlook Addin: attachment button has been added to Outlook Interface.");
+}
+
+void frmAddIn::LogDebugEvent(const std::string&) {}
+
+void frmAddIn::LogEvent(const std::string& strMessage) {
+  try {
+    ApplicationLog().AddMessage(strMessage);
+  } catch (...) {
+    // Logging never fails its caller.
+  }
+}
+
+}  // namespace dwl

@@ -1,0 +1,412 @@
+#include "apps/dwl/SimSession.h"
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "addin/AddInToolbar.h"
+#include "addin/frmAddIn.h"
+#include "compose/MailProcessor.h"
+#include "support/AppSettings.h"
+#include "support/ApplicationLog.h"
+#include "support/ValueText.h"
+
+namespace dwl::cli {
+
+namespace {
+
+constexpr const char* kHelp =
+    "Commands (one per line; blanks separate words, double quotes group them, # starts a comment):\n"
+    "  host version=TEXT explorers=N [decimal=C] [thousands=C] [safe-mail-item=missing]\n"
+    "                                      the simulated Outlook, before connecting\n"
+    "                                      (default 11.0.8217, 1 explorer, the user's number format)\n"
+    "  connect [mode=N]                    the host connects the add-in (default mode 1)\n"
+    "  disconnect\n"
+    "  display-on-connect VALUE            the stored \"DisplayOnConnect\" value\n"
+    "  open NAME [kind=mail|contact|note] [sent] [no1079]\n"
+    "                                      a new item window, labelled NAME\n"
+    "  activate NAME\n"
+    "  close NAME                          the item's Close event, then the window goes\n"
+    "  close-explorer [N]                  explorer N (1-based), else the one open longest\n"
+    "  click                               the add-in's button (the one built last)\n"
+    "  mail NAME subject TEXT | to ADDR... | cc ADDR... | bcc ADDR... | body TEXT | html TEXT\n"
+    "            | host-attachments N\n"
+    "  send NAME                           the item's Send event, then the host sends it\n"
+    "  clipboard text TEXT | clipboard picture FILE | clipboard clear\n"
+    "  print NAME caption|body|html|format|mileage|subject|toolbars|icon\n"
+    "  print log                           what the add-in logged during the run\n"
+    "  print clipboard | hub | hub-window | display-on-connect | dialog\n";
+
+void Require(bool condition, const std::string& message) {
+  if (!condition) throw SimUsageError(message);
+}
+
+int WholeNumber(const std::string& text, const std::string& what) {
+  try {
+    return ToWholeNumber(text);
+  } catch (const Error&) {
+    throw SimUsageError(what + " takes a whole number, not '" + text + "'");
+  }
+}
+
+// "name=value" words after the command.
+std::optional<std::string> Option(const std::string& word, const std::string& name) {
+  const std::string prefix = name + "=";
+  if (word.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
+  return word.substr(prefix.size());
+}
+
+}  // namespace
+
+// The attachments dialog as far as the hub needs it: it opens for a
+// processor and stays open.
+class SimSession::Dialog : public FileBrowser {
+ public:
+  bool Visible() override { return processor != nullptr; }
+  void InitializeInterface(std::shared_ptr<MailProcessor>& opened) override { processor = opened; }
+  std::shared_ptr<MailProcessor> processor;
+};
+
+std::vector<std::string> SplitScriptLine(const std::string& line) {
+  std::vector<std::string> words;
+  std::string word;
+  bool inWord = false;
+  bool quoted = false;
+  for (const char c : line) {
+    if (quoted) {
+      if (c == '"') {
+        quoted = false;
+      } else {
+        word.push_back(c);
+      }
+    } else if (c == '"') {
+      quoted = true;
+      inWord = true;
+    } else if (c == '#') {
+      break;
+    } else if (c == ' ' || c == '\t' || c == '\r') {
+      if (inWord) words.push_back(std::move(word));
+      word.clear();
+      inWord = false;
+    } else {
+      word.push_back(c);
+      inWord = true;
+    }
+  }
+  Require(!quoted, "a double quote is not closed");
+  if (inWord) words.push_back(std::move(word));
+  return words;
+}
+
+const char* SimSession::Help() { return kHelp; }
+
+SimSession::SimSession(std::ostream& out) : out_(out), dialog_(std::make_unique<Dialog>()) {
+  Platform services = ThePlatform();
+  services.clipboard = &clipboard_;
+  services.pictures = &pictures_;
+  services.objects = &objects_;
+  services.settingsStore = &settingsStore_;
+  installed_.emplace(services);
+  frmAddIn::Instance()->SetFileBrowser(dialog_.get());
+
+  logFile_ = ApplicationLog::Instance()->getLogFilePath();
+  std::error_code ignored;
+  logStart_ = std::filesystem::file_size(logFile_, ignored);
+  if (ignored) logStart_ = 0;
+}
+
+SimSession::~SimSession() {
+  // The add-in goes before the host services it used.
+  frmAddIn::Instance()->SetFileBrowser(nullptr);
+  frmAddIn::ReleaseInstance();
+  connect_.reset();
+  AppSettings::ReleaseInstance();
+  ApplicationLog::ReleaseInstance();
+}
+
+sim::SimOutlook& SimSession::Outlook() {
+  if (!outlook_) outlook_ = sim::SimOutlook::Create(version_, explorers_);
+  return *outlook_;
+}
+
+void SimSession::ReportHostErrors() {
+  if (!outlook_) return;
+  for (const Error& failure : outlook_->TakeHostErrors()) {
+    out_ << "host got error: " << failure.Number() << " " << failure.Description() << "\n";
+  }
+}
+
+void SimSession::Execute(const std::vector<std::string>& words) {
+  const std::string& command = words.front();
+  const std::vector<std::string> args(words.begin() + 1, words.end());
+  const auto arity = [&](std::size_t count) {
+    Require(args.size() == count, "'" + command + "' takes " + std::to_string(count) +
+                                      (count == 1 ? " argument" : " arguments"));
+  };
+  try {
+    if (command == "host") {
+      Host(args);
+    } else if (command == "connect") {
+      ConnectAddIn(args);
+    } else if (command == "disconnect") {
+      arity(0);
+      Disconnect();
+    } else if (command == "display-on-connect") {
+      arity(1);
+      settingsStore_.SaveSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
+                                 Connect::kDisplayOnConnect, args[0]);
+    } else if (command == "open") {
+      Open(args);
+    } else if (command == "activate") {
+      arity(1);
+      Outlook().Activate(args[0]);
+    } else if (command == "close") {
+      arity(1);
+      Outlook().Close(args[0]);
+    } else if (command == "close-explorer") {
+      Require(args.size() <= 1, "'close-explorer' takes at most one explorer number");
+      Outlook().CloseExplorer(args.empty() ? 0 : WholeNumber(args[0], "close-explorer"));
+    } else if (command == "click") {
+      arity(0);
+      Outlook().ClickLastButton();
+    } else if (command == "mail") {
+      Mail(args);
+    } else if (command == "send") {
+      arity(1);
+      Outlook().Send(args[0]);
+    } else if (command == "clipboard") {
+      ClipboardCommand(args);
+    } else if (command == "print") {
+      Print(args);
+    } else {
+      throw SimUsageError("unknown command '" + command + "'");
+    }
+  } catch (const Error& failure) {
+    // The simulated host refused what the script asked of it.
+    ReportHostErrors();
+    throw SimUsageError(failure.Description());
+  }
+  ReportHostErrors();
+}
+
+void SimSession::Host(const std::vector<std::string>& args) {
+  Require(!outlook_, "'host' must come before Outlook starts (the first window or connect)");
+  for (const std::string& word : args) {
+    if (auto value = Option(word, "version")) {
+      Require(!value->empty(), "version= needs a version text");
+      version_ = *value;
+    } else if (auto count = Option(word, "explorers")) {
+      explorers_ = WholeNumber(*count, "explorers=");
+      Require(explorers_ >= 0, "explorers= takes 0 or more");
+    } else if (auto decimal = Option(word, "decimal")) {
+      numberFormat_.emplace(*decimal, numberFormat_ ? numberFormat_->ThousandsSeparator() : ",", 3);
+    } else if (auto thousands = Option(word, "thousands")) {
+      numberFormat_.emplace(numberFormat_ ? numberFormat_->DecimalSeparator() : ".", *thousands, 3);
+    } else if (word == "safe-mail-item=missing") {
+      objects_.safeMailItemInstalled = false;
+    } else {
+      throw SimUsageError("'host' does not know '" + word + "'");
+    }
+  }
+  if (numberFormat_) {
+    Platform services = ThePlatform();
+    services.numberFormat = &*numberFormat_;
+    installed_.reset();
+    installed_.emplace(services);
+  }
+}
+
+void SimSession::ConnectAddIn(const std::vector<std::string>& args) {
+  int mode = 1;
+  for (const std::string& word : args) {
+    const auto value = Option(word, "mode");
+    Require(value.has_value(), "'connect' does not know '" + word + "'");
+    mode = WholeNumber(*value, "mode=");
+  }
+  struct Instance : host::AddInInstance {
+    std::string ProgId() override { return Connect::kProgId; }
+  };
+  Outlook();
+  connect_ = std::make_shared<Connect>();
+  const auto instance = std::make_shared<Instance>();
+  CallAddIn([&] { connect_->IDTExtensibility2_OnConnection(outlook_, mode, instance, {}); });
+  CallAddIn([&] { connect_->AddinInstance_OnConnection(outlook_, mode, instance, {}); });
+  CallAddIn([&] { connect_->IDTExtensibility2_OnStartupComplete({}); });
+}
+
+void SimSession::CallAddIn(const std::function<void()>& hostCall) {
+  try {
+    hostCall();
+  } catch (const Error& failure) {
+    outlook_->Report()(failure);  // the host gets it, as from an event
+  }
+}
+
+void SimSession::Disconnect() {
+  Require(connect_ != nullptr, "the add-in is not connected");
+  CallAddIn([&] { connect_->IDTExtensibility2_OnBeginShutdown({}); });
+  CallAddIn([&] { connect_->IDTExtensibility2_OnDisconnection(0, {}); });
+  CallAddIn([&] { connect_->AddinInstance_OnDisconnection(0, {}); });
+  connect_.reset();
+}
+
+void SimSession::Open(const std::vector<std::string>& args) {
+  Require(!args.empty(), "'open' needs a window name");
+  auto kind = sim::SimOutlook::ItemKind::Mail;
+  bool sent = false;
+  bool insertFileVisible = true;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    if (auto value = Option(args[i], "kind")) {
+      if (*value == "mail") {
+        kind = sim::SimOutlook::ItemKind::Mail;
+      } else if (*value == "contact") {
+        kind = sim::SimOutlook::ItemKind::Contact;
+      } else if (*value == "note") {
+        kind = sim::SimOutlook::ItemKind::Note;
+      } else {
+        throw SimUsageError("kind= takes mail, contact or note, not '" + *value + "'");
+      }
+    } else if (args[i] == "sent") {
+      sent = true;
+    } else if (args[i] == "no1079") {
+      insertFileVisible = false;
+    } else {
+      throw SimUsageError("'open' does not know '" + args[i] + "'");
+    }
+  }
+  Outlook().Open(args[0], kind, sent, insertFileVisible);
+}
+
+void SimSession::Mail(const std::vector<std::string>& args) {
+  Require(args.size() >= 2, "'mail' needs a window name and what to set");
+  const auto window = Outlook().Window(args[0]);
+  Require(window != nullptr, "no window named " + args[0]);
+  const auto mail = window->Mail();
+  Require(mail != nullptr, "the item in " + args[0] + " is no mail");
+  const std::string& field = args[1];
+  const std::vector<std::string> values(args.begin() + 2, args.end());
+  const auto one = [&] {
+    Require(values.size() == 1, "'mail " + field + "' takes one text (quote it)");
+    return values[0];
+  };
+  if (field == "subject") {
+    mail->subject = one();
+  } else if (field == "to" || field == "cc" || field == "bcc") {
+    Require(!values.empty(), "'mail " + field + "' needs at least one address");
+    auto& list = field == "to" ? mail->to : field == "cc" ? mail->cc : mail->bcc;
+    list.insert(list.end(), values.begin(), values.end());
+  } else if (field == "body") {
+    mail->body = one();
+  } else if (field == "html") {
+    mail->htmlBody = one();
+    mail->bodyFormat = sim::kFormatHTML;
+  } else if (field == "host-attachments") {
+    mail->hostAttachments = WholeNumber(one(), "host-attachments");
+  } else {
+    throw SimUsageError("'mail' cannot set '" + field + "'");
+  }
+}
+
+void SimSession::ClipboardCommand(const std::vector<std::string>& args) {
+  Require(!args.empty(), "'clipboard' needs text, picture or clear");
+  if (args[0] == "text" && args.size() == 2) {
+    clipboard_.SetText(args[1]);
+  } else if (args[0] == "picture" && args.size() == 2) {
+    clipboard_.SetBitmap(pictures_.LoadPicture(args[1]));
+  } else if (args[0] == "clear" && args.size() == 1) {
+    clipboard_.Clear();
+  } else {
+    throw SimUsageError("'clipboard' takes text TEXT, picture FILE or clear");
+  }
+}
+
+void SimSession::Print(const std::vector<std::string>& args) {
+  Require(args.size() == 1 || args.size() == 2, "'print' takes what to print");
+  if (args.size() == 2) return PrintWindow(args[0], args[1]);
+  const std::string& what = args[0];
+  if (what == "log") {
+    PrintLog();
+  } else if (what == "clipboard") {
+    const auto picture = clipboard_.GetPicture();
+    if (!clipboard_.GetText().empty()) {
+      out_ << "text: " << clipboard_.GetText() << "\n";
+    } else if (picture) {
+      out_ << "picture: " << pictures_.NameOf(*picture) << "\n";
+    } else {
+      out_ << "empty\n";
+    }
+  } else if (what == "hub") {
+    const auto hub = frmAddIn::Instance();
+    if (hub->Listening()) {
+      out_ << "listening, " << hub->SlotCount() << (hub->SlotCount() == 1 ? " slot\n" : " slots\n");
+    } else {
+      out_ << "not listening\n";
+    }
+  } else if (what == "hub-window") {
+    const bool shown = connect_ && connect_->OwnHubWindow() && connect_->OwnHubWindow()->Visible();
+    out_ << (shown ? "shown\n" : "hidden\n");
+  } else if (what == "display-on-connect") {
+    out_ << settingsStore_.GetSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
+                                      Connect::kDisplayOnConnect, "")
+         << "\n";
+  } else if (what == "dialog") {
+    if (dialog_->processor) {
+      out_ << "open for mileage " << dialog_->processor->MailItem()->Mileage() << "\n";
+    } else {
+      out_ << "closed\n";
+    }
+  } else {
+    throw SimUsageError("'print' cannot print '" + what + "'");
+  }
+}
+
+void SimSession::PrintWindow(const std::string& name, const std::string& what) {
+  const auto window = Outlook().Window(name);
+  Require(window != nullptr, "no window named " + name);
+  const auto mail = window->Mail();
+  const auto needMail = [&] {
+    Require(mail != nullptr, "the item in " + name + " is no mail");
+    return mail;
+  };
+  const auto button = std::dynamic_pointer_cast<sim::SimControl>(
+      window->Bars().FindControlByTag(kAddInButtonTag));
+  if (what == "caption") {
+    out_ << (button ? button->Caption() : "") << "\n";
+  } else if (what == "icon") {
+    out_ << (button && button->Face() ? pictures_.NameOf(*button->Face()) : "") << "\n";
+  } else if (what == "toolbars") {
+    std::string names;
+    for (const auto& bar : window->Bars().Bars()) {
+      if (!bar->Temporary()) continue;
+      if (!names.empty()) names += ", ";
+      names += bar->Name();
+    }
+    out_ << names << "\n";
+  } else if (what == "body") {
+    out_ << needMail()->body << "\n";
+  } else if (what == "html") {
+    out_ << needMail()->htmlBody << "\n";
+  } else if (what == "format") {
+    out_ << (needMail()->bodyFormat == sim::kFormatHTML ? "html" : "plain") << "\n";
+  } else if (what == "mileage") {
+    out_ << needMail()->mileage << "\n";
+  } else if (what == "subject") {
+    out_ << needMail()->subject << "\n";
+  } else {
+    throw SimUsageError("'print " + name + "' cannot print '" + what + "'");
+  }
+}
+
+void SimSession::PrintLog() {
+  std::ifstream in(logFile_, std::ios::binary);
+  if (!in) return;
+  in.seekg(static_cast<std::streamoff>(logStart_));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto dash = line.find(" - ");
+    out_ << (dash == std::string::npos ? line : line.substr(dash + 3)) << "\n";
+  }
+}
+
+}  // namespace dwl::cli

@@ -1,0 +1,76 @@
+// One run of `dwl sim`: a simulated Outlook with the add-in connected to it,
+// driven by script commands, one per line. Wrong commands throw SimUsageError;
+// failures the add-in returns to the host are printed as
+// "host got error: <number> <description>" and the run goes on.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <optional>
+#include <ostream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "addin/Connect.h"
+#include "addin/FileBrowser.h"
+#include "platform/Platform.h"
+#include "platform/sim/SimOutlook.h"
+#include "platform/sim/SimServices.h"
+
+namespace dwl::cli {
+
+class SimUsageError : public std::runtime_error {
+ public:
+  using std::runtime_error::runtime_error;
+};
+
+// Splits a script line into words: blanks separate, double quotes group, and
+// "#" outside quotes starts a comment. Throws SimUsageError for an open quote.
+std::vector<std::string> SplitScriptLine(const std::string& line);
+
+class SimSession {
+ public:
+  explicit SimSession(std::ostream& out);
+  ~SimSession();
+
+  // Runs one command given as words (the first is the command).
+  void Execute(const std::vector<std::string>& words);
+
+  // The commands, for --help.
+  static const char* Help();
+
+ private:
+  class Dialog;
+
+  void Host(const std::vector<std::string>& args);
+  void ConnectAddIn(const std::vector<std::string>& args);
+  void Disconnect();
+  void Open(const std::vector<std::string>& args);
+  void Mail(const std::vector<std::string>& args);
+  void ClipboardCommand(const std::vector<std::string>& args);
+  void Print(const std::vector<std::string>& args);
+  void PrintWindow(const std::string& name, const std::string& what);
+  void PrintLog();
+  sim::SimOutlook& Outlook();
+  // A call from the host into the add-in; its failure goes back to the host.
+  void CallAddIn(const std::function<void()>& hostCall);
+  void ReportHostErrors();
+
+  std::ostream& out_;
+  std::string version_ = "11.0.8217";
+  int explorers_ = 1;
+  std::shared_ptr<sim::SimOutlook> outlook_;
+  std::shared_ptr<Connect> connect_;
+  sim::SimClipboard clipboard_;
+  sim::SimPictureFiles pictures_;
+  sim::SimObjectFactory objects_;
+  sim::SimSettingsStore settingsStore_;
+  std::optional<sim::FixedNumberFormat> numberFormat_;
+  std::unique_ptr<Dialog> dialog_;
+  std::optional<ScopedPlatform> installed_;
+  std::string logFile_;
+  std::uintmax_t logStart_ = 0;
+};
+
+}  // namespace dwl::cli

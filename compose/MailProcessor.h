@@ -1,0 +1,55 @@
+// The add-in's companion of one compose window: owns the outgoing e-mail
+// record with the chosen files and password, remembers the folder the file
+// dialog last browsed, and follows the window's Activate (toolbar rebuild)
+// and the mail's Close. It lives in the hub's slot until the hub resets.
+#pragma once
+
+#include <memory>
+#include <string>
+
+#include "platform/OutlookObjects.h"
+#include "platform/SafeMailItem.h"
+
+namespace dwl {
+
+class AppSettings;
+class Email;
+
+class MailProcessor {
+ public:
+  MailProcessor();
+  ~MailProcessor();
+  MailProcessor(const MailProcessor&) = delete;
+  MailProcessor& operator=(const MailProcessor&) = delete;
+
+  const std::shared_ptr<Email>& GetEmail() const { return email_; }
+  // Follows the mail's events and gives the record a new identifier.
+  void SetMailItem(std::shared_ptr<host::MailItem>& objParam);
+  const std::shared_ptr<host::MailItem>& MailItem() const { return objMailItem_; }
+  // Follows the window's Activate event.
+  void SetInspector(std::shared_ptr<host::Inspector>& objParam);
+  const std::shared_ptr<host::Inspector>& Inspector() const { return objInspector_; }
+  void setBrowsePath(const std::string& strValue) { browsePath_ = strValue; }
+  const std::string& getBrowsePath() const { return browsePath_; }
+  bool Active() const { return active_; }
+  void RemoveAllAttachments();
+  void AddAttachment(const std::string& strFileLocation);
+  void setPassword(const std::string& strPassword);
+
+  void objInspector_Activate();
+  void objMailItem_Close(bool& Cancel);
+  void LogEvent(const std::string& strMessage);
+
+ private:
+  bool active_ = true;
+  std::shared_ptr<Email> email_;
+  std::string browsePath_;
+  std::shared_ptr<host::MailItem> objMailItem_;
+  std::shared_ptr<host::Inspector> objInspector_;
+  std::shared_ptr<host::SafeMailItem> safeMailItem_;
+  std::shared_ptr<AppSettings> settings_;
+  host::EventConnection mailClose_;
+  host::EventConnection inspectorActivate_;
+};
+
+}  // namespace dwl

@@ -1,0 +1,36 @@
+// The system clipboard and picture files, as the toolbar button's icon needs
+// them.
+#pragma once
+
+#include <optional>
+#include <string>
+
+namespace dwl {
+
+// A picture as the system holds it; the core only passes it along.
+struct Picture {
+  std::string bytes;
+  bool operator==(const Picture&) const = default;
+};
+
+class Clipboard {
+ public:
+  virtual ~Clipboard() = default;
+  // "" when the clipboard holds no text.
+  virtual std::string GetText() = 0;
+  // The picture on the clipboard, if there is one.
+  virtual std::optional<Picture> GetPicture() = 0;
+  // Replaces the clipboard's content with a bitmap.
+  virtual void SetBitmap(const Picture& picture) = 0;
+  virtual void SetText(const std::string& text) = 0;
+  virtual void Clear() = 0;
+};
+
+class PictureFiles {
+ public:
+  virtual ~PictureFiles() = default;
+  // Fails when the file is missing or holds no picture.
+  virtual Picture LoadPicture(const std::string& path) = 0;
+};
+
+}  // namespace dwl

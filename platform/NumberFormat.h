@@ -1,0 +1,17 @@
+// How the user's locale writes numbers.
+#pragma once
+
+#include <string>
+
+namespace dwl {
+
+class NumberFormat {
+ public:
+  virtual ~NumberFormat() = default;
+  virtual std::string DecimalSeparator() = 0;
+  virtual std::string ThousandsSeparator() = 0;
+  // Digits per group before the decimal separator; 0 for no grouping.
+  virtual int GroupSize() = 0;
+};
+
+}  // namespace dwl

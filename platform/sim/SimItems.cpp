@@ -1,0 +1,39 @@
+#include "platform/sim/SimItems.h"
+
+namespace dwl::sim {
+
+void SimMailItem::Save() {
+  if (!failNextSave.empty()) {
+    const std::string reason = std::move(failNextSave);
+    failNextSave.clear();
+    throw Error(errc::kUnknown, "MailItem.Save", reason);
+  }
+  ++saves;
+}
+
+bool SimMailItem::RaiseSend() {
+  bool cancel = false;
+  send_.Raise(report_, cancel);
+  return !cancel;
+}
+
+bool SimMailItem::RaiseClose() {
+  bool cancel = false;
+  close_.Raise(report_, cancel);
+  return !cancel;
+}
+
+std::shared_ptr<host::MailItem> SimOtherItem::AsMailItem() {
+  // The host says no more than this when an item is taken as the wrong kind.
+  throw Error(errc::kTypeMismatch, "Inspector.CurrentItem (" + messageClass_ + ")", "Type mismatch");
+}
+
+SimInspector::SimInspector(std::string name, std::shared_ptr<host::OutlookItem> item,
+                           std::shared_ptr<SimCommandBars> bars, HostErrorReport report)
+    : name_(std::move(name)),
+      item_(std::move(item)),
+      mail_(std::dynamic_pointer_cast<SimMailItem>(item_)),
+      bars_(std::move(bars)),
+      report_(std::move(report)) {}
+
+}  // namespace dwl::sim

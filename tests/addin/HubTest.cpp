@@ -1,0 +1,338 @@
+#include "addin/frmAddIn.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "addin/AddInToolbar.h"
+#include "compose/MailProcessor.h"
+#include "mail/Email.h"
+#include "tests/addin/SimHost.h"
+
+namespace dwl {
+namespace {
+
+using sim::SimOutlook;
+
+std::string Caption(sim::SimInspector& window) {
+  const auto button = window.Bars().FindControlByTag(kAddInButtonTag);
+  return button ? button->Caption() : "(no button)";
+}
+
+int AddInToolbars(sim::SimInspector& window) {
+  return static_cast<int>(std::count_if(window.Bars().Bars().begin(), window.Bars().Bars().end(),
+                                        [](const auto& bar) { return bar->Name() == kAddInToolbarName; }));
+}
+
+class HubTest : public ::testing::Test {
+ protected:
+  std::shared_ptr<sim::SimInspector> OpenMail(const std::string& name, bool sent = false,
+                                              bool insertFile = true) {
+    return host.outlook->Open(name, SimOutlook::ItemKind::Mail, sent, insertFile);
+  }
+  std::shared_ptr<MailProcessor> ProcessorOf(sim::SimInspector& window) {
+    return frmAddIn::Instance()->Slot(std::stoi(window.Mail()->mileage));
+  }
+  std::string File(const std::string& name, std::size_t bytes) {
+    const std::string path = host.platform.Path(name);
+    testing::WriteBytes(path, "");
+    std::filesystem::resize_file(path, bytes);
+    return path;
+  }
+
+  testing::SimHost host;
+};
+
+TEST_F(HubTest, OnlyMailWindowsGetAProcessor) {
+  host.ConnectAddIn();
+  const auto hub = frmAddIn::Instance();
+  ASSERT_TRUE(hub->Listening());
+  host.outlook->Open("contact", SimOutlook::ItemKind::Contact, false, true);
+  host.outlook->Open("note", SimOutlook::ItemKind::Note, false, true);
+  EXPECT_EQ(hub->SlotCount(), 1);
+  EXPECT_EQ(hub->Slot(0), nullptr);
+
+  const auto mail = OpenMail("m1");
+  EXPECT_EQ(mail->Mail()->mileage, "0");
+  ASSERT_NE(hub->Slot(0), nullptr);
+  EXPECT_EQ(hub->Slot(0)->MailItem(), mail->Mail());
+  EXPECT_TRUE(host.outlook->TakeHostErrors().empty());
+}
+
+TEST_F(HubTest, SlotsKeepCountingAfterAWindowClosesAndStartAgainAfterReconnecting) {
+  auto connect = host.ConnectAddIn();
+  const auto first = OpenMail("m1");
+  host.outlook->Close("m1");
+  const auto second = OpenMail("m2");
+  EXPECT_EQ(first->Mail()->mileage, "0");
+  EXPECT_EQ(second->Mail()->mileage, "1");
+  EXPECT_EQ(frmAddIn::Instance()->SlotCount(), 2);
+  EXPECT_NE(frmAddIn::Instance()->Slot(0), nullptr) << "a closed window's processor stays";
+
+  host.DisconnectAddIn(connect);
+  EXPECT_FALSE(frmAddIn::Instance()->Listening());
+  EXPECT_EQ(frmAddIn::Instance()->SlotCount(), 1);
+  OpenMail("unseen");
+  EXPECT_EQ(host.outlook->Window("unseen")->Mail()->mileage, "") << "no longer listening";
+
+  host.ConnectAddIn();
+  EXPECT_EQ(OpenMail("m3")->Mail()->mileage, "0");
+}
+
+TEST_F(HubTest, SentMailsGetNoProcessorFromVersion10On) {
+  host.ConnectAddIn();
+  EXPECT_EQ(OpenMail("received", true)->Mail()->mileage, "");
+  EXPECT_EQ(frmAddIn::Instance()->Slot(0), nullptr);
+}
+
+TEST(HubVersionTest, Version9GoesByTheInsertFileButton) {
+  testing::SimHost host("9.0.0.3821");
+  host.ConnectAddIn();
+  const auto hidden = host.outlook->Open("hidden", SimOutlook::ItemKind::Mail, false, false);
+  EXPECT_EQ(hidden->Mail()->mileage, "");
+  // Version 9 does not mark sent mails: the button alone decides.
+  const auto shown = host.outlook->Open("shown", SimOutlook::ItemKind::Mail, true, true);
+  EXPECT_EQ(shown->Mail()->mileage, "0");
+}
+
+TEST(HubExplorerTest, TheLastExplorerClosingShutsTheHubDown) {
+  testing::SimHost host("11.0.8217", 2);
+  host.ConnectAddIn();
+  host.outlook->CloseExplorer(2);  // not the one the hub follows
+  EXPECT_TRUE(frmAddIn::Instance()->Listening());
+  host.outlook->CloseExplorer(0);
+  EXPECT_FALSE(frmAddIn::Instance()->Listening());
+  EXPECT_EQ(frmAddIn::Instance()->Application(), nullptr);
+}
+
+TEST(HubExplorerTest, ClosingTheFollowedExplorerOfTwoKeepsListening) {
+  testing::SimHost host("11.0.8217", 2);
+  host.ConnectAddIn();
+  host.outlook->CloseExplorer(1);
+  EXPECT_TRUE(frmAddIn::Instance()->Listening());
+}
+
+TEST_F(HubTest, EveryActivateLeavesOneToolbarWithTheRecordsState) {
+  host.ConnectAddIn();
+  const auto window = OpenMail("m1");
+  host.outlook->Activate("m1");
+  host.outlook->Activate("m1");
+  EXPECT_EQ(AddInToolbars(*window), 1);
+  EXPECT_EQ(Caption(*window), " Dropwell: 0 files, 0.0 MB");
+
+  const auto processor = ProcessorOf(*window);
+  for (const char* name : {"a.bin", "b.bin", "c.bin"}) processor->AddAttachment(File(name, 1048576));
+  EXPECT_EQ(Caption(*window), " Dropwell: 0 files, 0.0 MB") << "refreshed only on Activate";
+  host.outlook->Activate("m1");
+  EXPECT_EQ(AddInToolbars(*window), 1);
+  EXPECT_EQ(Caption(*window), " Dropwell: 3 files, 3.0 MB");
+  const auto bar = window->Bars().FindControlByTag(kAddInButtonTag)->Parent();
+  EXPECT_TRUE(bar->Visible());
+  EXPECT_EQ(bar->Protection(), host::office::kBarNoMove);
+  EXPECT_TRUE(host.outlook->TakeHostErrors().empty());
+}
+
+TEST_F(HubTest, TheCaptionUsesAPointUnderADecimalCommaLocale) {
+  host.platform.numberFormat.decimal = ",";
+  host.platform.numberFormat.thousands = ".";
+  host.ConnectAddIn();
+  const auto window = OpenMail("m1");
+  ProcessorOf(*window)->AddAttachment(File("a.bin", 786432));
+  ProcessorOf(*window)->AddAttachment(File("b.bin", 786432));
+  host.outlook->Activate("m1");
+  EXPECT_EQ(Caption(*window), " Dropwell: 2 files, 1.5 MB");
+}
+
+TEST_F(HubTest, TheIconFollowsTheHostVersion) {
+  host.ConnectAddIn();
+  const auto window = OpenMail("m1");
+  host.outlook->Activate("m1");
+  const auto button = std::dynamic_pointer_cast<sim::SimControl>(
+      window->Bars().FindControlByTag(kAddInButtonTag));
+  ASSERT_TRUE(button->Face().has_value());
+  EXPECT_EQ(host.pictures.NameOf(*button->Face()), "add_file_icon_XP.bmp");
+  EXPECT_EQ(button->Style(), host::office::kButtonIconAndCaption);
+}
+
+TEST(HubIconTest, VersionsOtherThan11UseThePlainIcon) {
+  for (const char* version : {"10.0.2627", "9.0.0.3821", "12.0.4518"}) {
+    testing::SimHost host(version);
+    host.ConnectAddIn();
+    const auto window = host.outlook->Open("m1", SimOutlook::ItemKind::Mail, false, true);
+    host.outlook->Activate("m1");
+    const auto button = std::dynamic_pointer_cast<sim::SimControl>(
+        window->Bars().FindControlByTag(kAddInButtonTag));
+    ASSERT_NE(button, nullptr) << version;
+    ASSERT_TRUE(button->Face().has_value()) << version;
+    EXPECT_EQ(host.pictures.NameOf(*button->Face()), "add_file_icon.bmp") << version;
+  }
+}
+
+TEST_F(HubTest, TheUsersClipboardComesBack) {
+  host.ConnectAddIn();
+  OpenMail("m1");
+  host.clipboard.SetText("the user's text");
+  host.outlook->Activate("m1");
+  EXPECT_EQ(host.clipboard.GetText(), "the user's text");
+
+  const Picture userPicture = host.pictures.LoadPicture(host.platform.Module() + "/temp/add_file_icon.bmp");
+  host.clipboard.SetBitmap(userPicture);
+  host.outlook->Activate("m1");
+  EXPECT_EQ(host.clipboard.GetText(), "");
+  EXPECT_EQ(host.clipboard.GetPicture(), userPicture) << "a picture comes back when there was no text";
+
+  host.clipboard.Clear();
+  host.outlook->Activate("m1");
+  EXPECT_FALSE(host.clipboard.GetPicture().has_value()) << "an empty clipboard stays empty";
+}
+
+TEST_F(HubTest, AMissingIconFailsTheActivateButNotTheNextOne) {
+  host.ConnectAddIn();
+  const auto window = OpenMail("m1");
+  host.clipboard.SetText("keep me");
+  const std::string icon = host.platform.Module() + "/temp/add_file_icon_XP.bmp";
+  std::filesystem::rename(icon, icon + ".away");
+  host.outlook->Activate("m1");
+  const auto errors = host.outlook->TakeHostErrors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].Number(), errc::kFileNotFound);
+  EXPECT_EQ(Caption(*window), "Dropwell: loading..");
+  EXPECT_EQ(host.clipboard.GetText(), "keep me") << "the clipboard comes back after a failure too";
+
+  std::filesystem::rename(icon + ".away", icon);
+  host.outlook->Activate("m1");
+  EXPECT_TRUE(host.outlook->TakeHostErrors().empty());
+  EXPECT_EQ(Caption(*window), " Dropwell: 0 files, 0.0 MB") << "a failed rebuild does not block later ones";
+}
+
+// A clipboard that activates the window again while the toolbar is rebuilt,
+// as a host may raise window events during clipboard calls.
+class ReenteringClipboard : public sim::SimClipboard {
+ public:
+  std::function<void()> during;
+  std::string GetText() override {
+    if (during) {
+      auto once = std::move(during);
+      during = nullptr;
+      once();
+    }
+    return SimClipboard::GetText();
+  }
+};
+
+TEST(HubReentryTest, ARebuildDuringARebuildReturnsAtOnce) {
+  testing::SimHost host;
+  ReenteringClipboard clipboard;
+  host.ReplaceClipboard(clipboard);
+  host.ConnectAddIn();
+  const auto window = host.outlook->Open("m1", SimOutlook::ItemKind::Mail, false, true);
+  int nestedToolbars = -1;
+  clipboard.during = [&] {
+    host.outlook->Activate("m1");
+    nestedToolbars = AddInToolbars(*window);
+  };
+  host.outlook->Activate("m1");
+  EXPECT_EQ(nestedToolbars, 1) << "the nested call left the toolbar being built alone";
+  EXPECT_EQ(AddInToolbars(*window), 1);
+  EXPECT_EQ(Caption(*window), " Dropwell: 0 files, 0.0 MB");
+}
+
+// A clipboard that loses bitmaps, so the button cannot paste its face.
+class LosingClipboard : public sim::SimClipboard {
+ public:
+  std::optional<Picture> GetPicture() override { return std::nullopt; }
+};
+
+TEST(HubClipboardTest, AFailedPasteStillGivesTheUserTheClipboardBack) {
+  testing::SimHost host;
+  LosingClipboard clipboard;
+  host.ReplaceClipboard(clipboard);
+  host.ConnectAddIn();
+  host.outlook->Open("m1", SimOutlook::ItemKind::Mail, false, true);
+  clipboard.SetText("the user's text");
+  host.outlook->Activate("m1");
+  EXPECT_EQ(host.outlook->TakeHostErrors().size(), 1u);
+  EXPECT_EQ(clipboard.GetText(), "the user's text");
+}
+
+// Records which processor the dialog was opened for.
+class RecordingBrowser : public FileBrowser {
+ public:
+  bool visible = false;
+  std::vector<std::shared_ptr<MailProcessor>> opened;
+  bool Visible() override { return visible; }
+  void InitializeInterface(std::shared_ptr<MailProcessor>& processor) override {
+    opened.push_back(processor);
+  }
+};
+
+TEST_F(HubTest, AClickOpensTheDialogForTheActiveWindow) {
+  RecordingBrowser browser;
+  host.ConnectAddIn();
+  frmAddIn::Instance()->SetFileBrowser(&browser);
+  const auto first = OpenMail("m1");
+  const auto second = OpenMail("m2");
+  host.outlook->Activate("m2");
+  host.outlook->Activate("m1");
+  host.outlook->ClickLastButton();
+  ASSERT_EQ(browser.opened.size(), 1u);
+  EXPECT_EQ(browser.opened[0], ProcessorOf(*first));
+
+  browser.visible = true;
+  host.outlook->ClickLastButton();
+  EXPECT_EQ(browser.opened.size(), 1u) << "a click while the dialog is open does nothing";
+
+  browser.visible = false;
+  for (const char* mileage : {"7", "", "x", "-1"}) {
+    first->Mail()->mileage = mileage;
+    host.outlook->ClickLastButton();
+  }
+  EXPECT_EQ(browser.opened.size(), 1u) << "a Mileage that names no processor is ignored";
+  EXPECT_TRUE(host.outlook->TakeHostErrors().empty());
+  frmAddIn::Instance()->SetFileBrowser(nullptr);
+}
+
+TEST_F(HubTest, ClosingTheLastMailWindowRemovesItsToolbar) {
+  host.ConnectAddIn();
+  const auto first = OpenMail("m1");
+  const auto second = OpenMail("m2");
+  host.outlook->Open("contact", SimOutlook::ItemKind::Contact, false, true);
+  host.outlook->Activate("m1");
+  host.outlook->Activate("m2");
+
+  // Subscribed after the processor: sees the window as the processor left it.
+  int toolbarsLeft = -1;
+  auto watch = [&](sim::SimInspector& window) {
+    return window.Mail()->OnClose([&](bool&) { toolbarsLeft = AddInToolbars(window); });
+  };
+  auto firstWatch = watch(*first);
+  host.outlook->Close("m1");
+  EXPECT_EQ(toolbarsLeft, 1) << "another mail window stays open";
+  EXPECT_EQ(ProcessorOf(*first)->Inspector(), nullptr);
+
+  auto secondWatch = watch(*second);
+  host.outlook->Close("m2");
+  EXPECT_EQ(toolbarsLeft, 0) << "the last mail window's toolbar goes";
+
+  const auto log = host.LogMessages();
+  EXPECT_EQ(std::count(log.begin(), log.end(), "objMailItem_Close:01:Type mismatch, 13"), 2)
+      << "the contact window is logged at each close";
+}
+
+TEST_F(HubTest, AFailingSettingsRefreshIsLogged) {
+  // No folder can be made anywhere: the application data is a file, and the
+  // fallback's parent is missing.
+  std::filesystem::remove_all(host.platform.Module() + "/temp/UserData");
+  std::filesystem::remove_all(host.platform.AppData());
+  testing::WriteBytes(host.platform.AppData(), "");
+  host.ConnectAddIn();
+  const auto log = host.LogMessages();
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(), [](const std::string& line) {
+    return line.rfind("Form_Load:01:", 0) == 0;
+  })) << "the add-in cannot work without its folders: that must show in the log";
+  EXPECT_TRUE(frmAddIn::Instance()->Listening()) << "the hub still follows the host";
+}
+
+}  // namespace
+}  // namespace dwl

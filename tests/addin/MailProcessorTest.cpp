@@ -1,0 +1,78 @@
+#include "compose/MailProcessor.h"
+
+#include <gtest/gtest.h>
+
+#include "addin/AddInToolbar.h"
+#include "mail/Email.h"
+#include "tests/addin/SimHost.h"
+
+namespace dwl {
+namespace {
+
+class MailProcessorTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    host.ConnectAddIn();
+    window = host.outlook->Open("m1", sim::SimOutlook::ItemKind::Mail, false, true);
+    processor = frmAddIn::Instance()->Slot(0);
+    ASSERT_NE(processor, nullptr);
+  }
+  testing::SimHost host;
+  std::shared_ptr<sim::SimInspector> window;
+  std::shared_ptr<MailProcessor> processor;
+};
+
+TEST_F(MailProcessorTest, StartsInTheDocumentsFolderWithANewIdentifier) {
+  EXPECT_TRUE(processor->Active());
+  EXPECT_EQ(processor->getBrowsePath(), host.platform.Path("documents"));
+  processor->setBrowsePath("/some/where else");
+  EXPECT_EQ(processor->getBrowsePath(), "/some/where else");
+
+  const std::string id = processor->GetEmail()->get_ID();
+  EXPECT_EQ(id.size(), 36u);
+  EXPECT_EQ(id.find_first_of("{}"), std::string::npos);
+  EXPECT_EQ(processor->GetEmail()->get_EmailSource(), "1");
+  EXPECT_EQ(processor->GetEmail()->QueueFilePath(),
+            AppSettings::Instance()->getMailQueueDirectory() + id + ".txt");
+
+  const auto other = host.outlook->Open("m2", sim::SimOutlook::ItemKind::Mail, false, true);
+  EXPECT_NE(frmAddIn::Instance()->Slot(1)->GetEmail()->get_ID(), id) << "each window its own";
+}
+
+TEST_F(MailProcessorTest, AttachmentsAndPasswordGoToTheRecord) {
+  processor->AddAttachment("/data/report.pdf");
+  processor->AddAttachment("/data/notes.txt");
+  const auto email = processor->GetEmail();
+  ASSERT_EQ(email->NumberOfAttachments(), 2);
+  EXPECT_EQ(email->get_attachments()[0]->get_FilePath(), "/data/report.pdf");
+  EXPECT_EQ(email->get_attachments()[0]->get_Filename(), "report.pdf");
+  processor->setPassword("s3cret pass");
+  EXPECT_EQ(email->get_Password(), "s3cret pass");
+  processor->RemoveAllAttachments();
+  EXPECT_EQ(email->NumberOfAttachments(), 0);
+}
+
+TEST_F(MailProcessorTest, ASentMailsWindowKeepsItsToolbarAsItWas) {
+  host.outlook->Activate("m1");
+  const auto caption = [&] { return window->Bars().FindControlByTag(kAddInButtonTag)->Caption(); };
+  EXPECT_EQ(caption(), " Dropwell: 0 files, 0.0 MB");
+  window->Mail()->sent = true;
+  const std::string path = host.platform.Path("f.bin");
+  testing::WriteBytes(path, std::string(1048576, 'x'));
+  processor->AddAttachment(path);
+  host.outlook->Activate("m1");
+  EXPECT_EQ(caption(), " Dropwell: 0 files, 0.0 MB");
+  EXPECT_TRUE(host.outlook->TakeHostErrors().empty());
+}
+
+TEST_F(MailProcessorTest, AfterCloseTheWindowsActivateNoLongerReachesIt) {
+  const auto bars = window->GetCommandBars();
+  host.outlook->Close("m1");
+  EXPECT_EQ(processor->Inspector(), nullptr);
+  window->RaiseActivate();  // a stray event from the host
+  EXPECT_EQ(bars->FindControlByTag(kAddInButtonTag), nullptr);
+  EXPECT_EQ(processor->MailItem(), window->Mail()) << "the mail item stays with the processor";
+}
+
+}  // namespace
+}  // namespace dwl

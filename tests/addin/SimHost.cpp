@@ -1,0 +1,68 @@
+#include "tests/addin/SimHost.h"
+
+#include <filesystem>
+
+#include "support/AppSettings.h"
+#include "support/ApplicationLog.h"
+
+namespace dwl::testing {
+
+namespace {
+struct Instance : host::AddInInstance {
+  std::string ProgId() override { return Connect::kProgId; }
+};
+}  // namespace
+
+SimHost::SimHost(const std::string& version, int explorers)
+    : outlook(sim::SimOutlook::Create(version, explorers)) {
+  Platform services = platform.services;
+  services.clipboard = &clipboard;
+  services.pictures = &pictures;
+  services.objects = &objects;
+  services.settingsStore = &settingsStore;
+  installed_.emplace(services);
+  for (const char* icon : {"add_file_icon.bmp", "add_file_icon_XP.bmp"}) {
+    std::filesystem::copy_file(std::filesystem::path(DWL_RESOURCES_DIR) / icon,
+                               std::filesystem::path(platform.Module()) / "temp" / icon);
+  }
+  frmAddIn::ReleaseInstance();
+}
+
+SimHost::~SimHost() {
+  frmAddIn::ReleaseInstance();
+  AppSettings::ReleaseInstance();
+  ApplicationLog::ReleaseInstance();
+}
+
+void SimHost::ReplaceClipboard(Clipboard& replacement) {
+  Platform services = ThePlatform();
+  services.clipboard = &replacement;
+  installed_.reset();
+  installed_.emplace(services);
+}
+
+std::shared_ptr<Connect> SimHost::ConnectAddIn(int mode) {
+  auto connect = std::make_shared<Connect>();
+  auto instance = std::make_shared<Instance>();
+  connect->IDTExtensibility2_OnConnection(outlook, mode, instance, {});
+  connect->AddinInstance_OnConnection(outlook, mode, instance, {});
+  return connect;
+}
+
+void SimHost::DisconnectAddIn(const std::shared_ptr<Connect>& connect) {
+  connect->IDTExtensibility2_OnDisconnection(0, {});
+  connect->AddinInstance_OnDisconnection(0, {});
+}
+
+std::vector<std::string> SimHost::LogMessages() {
+  std::vector<std::string> messages;
+  const std::string file = ApplicationLog().getLogFilePath();
+  if (!std::filesystem::exists(file)) return messages;
+  for (const std::string& line : ReadCrLfLines(file)) {
+    const auto dash = line.find(" - ");
+    messages.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
+  }
+  return messages;
+}
+
+}  // namespace dwl::testing

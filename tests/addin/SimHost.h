@@ -1,0 +1,43 @@
+// The test platform plus a simulated Outlook and its host services, with the
+// add-in's icons in the module folder. The add-in's hub starts and ends
+// released.
+#pragma once
+
+#include <memory>
+#include <optional>
+
+#include "addin/Connect.h"
+#include "addin/frmAddIn.h"
+#include "platform/sim/SimOutlook.h"
+#include "platform/sim/SimServices.h"
+#include "tests/TestPlatform.h"
+
+namespace dwl::testing {
+
+class SimHost {
+ public:
+  explicit SimHost(const std::string& version = "11.0.8217", int explorers = 1);
+  ~SimHost();
+
+  // Connects a new Connect the way the host does, in `mode`.
+  std::shared_ptr<Connect> ConnectAddIn(int mode = 1);
+  void DisconnectAddIn(const std::shared_ptr<Connect>& connect);
+
+  // Puts `replacement` where the simulated clipboard was.
+  void ReplaceClipboard(Clipboard& replacement);
+
+  // The add-in's lines in today's log file, without their time.
+  std::vector<std::string> LogMessages();
+
+  TestPlatform platform;
+  sim::SimClipboard clipboard;
+  sim::SimPictureFiles pictures;
+  sim::SimObjectFactory objects;
+  sim::SimSettingsStore settingsStore;
+  std::shared_ptr<sim::SimOutlook> outlook;
+
+ private:
+  std::optional<ScopedPlatform> installed_;
+};
+
+}  // namespace dwl::testing
