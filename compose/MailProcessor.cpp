@@ -2,8 +2,11 @@
 
 #include "addin/AddInToolbar.h"
 #include "addin/frmAddIn.h"
+#include "compose/DownloadLinkNotice.h"
 #include "mail/Email.h"
+#include "mail/EmailQueue.h"
 #include "platform/Platform.h"
+#include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
 #include "support/FindSystemFolders.h"
 #include "support/GUID.h"
@@ -11,6 +14,12 @@
 #include "support/TolerantRun.h"
 
 namespace dwl {
+
+namespace {
+constexpr int kBodyFormatHTML = 2;  // olFormatHTML
+// The component that reads and writes the message without security prompts.
+constexpr const char* kSafeMailItemProgId = "RedemptionDWL.DWLSafeMailItem";
+}  // namespace
 
 MailProcessor::MailProcessor() : email_(std::make_shared<Email>()) {
   email_->set_EmailSource(1);
@@ -23,7 +32,8 @@ MailProcessor::~MailProcessor() = default;
 
 void MailProcessor::SetMailItem(std::shared_ptr<host::MailItem>& objParam) {
   objMailItem_ = objParam;
-  mailClose_ = Use(objMailItem_)->OnClose([this](bool& cancel) { objMailItem_Close(cancel); });
+  mailSend_ = Use(objMailItem_)->OnSend([this](bool& cancel) { objMailItem_Send(cancel); });
+  mailClose_ = objMailItem_->OnClose([this](bool& cancel) { objMailItem_Close(cancel); });
   TolerantRun run("MailProcessor.MailItem", [this](const std::string& line) { LogEvent(line); });
   run.Run([&] { email_->set_ID(GuidWithoutBraces(CreateGuidString())); });
   run.Checkpoint(1);
@@ -45,6 +55,55 @@ void MailProcessor::AddAttachment(const std::string& strFileLocation) {
 
 void MailProcessor::setPassword(const std::string& strPassword) { email_->set_Password(strPassword); }
 
+void MailProcessor::InsertDownloadLinkInMessage() {
+  TolerantRun run("InsertDownloadLinkIntoMessage", [this](const std::string& line) { LogEvent(line); });
+  settings_ = AppSettings::Instance();
+  const std::shared_ptr<host::SafeMailItem> safe = Use(safeMailItem_);
+  const int files = email_->NumberOfAttachments();
+  bool extra = false;
+  run.Run([&] { extra = safe->AttachmentsCount() > 0; });
+  run.Checkpoint(2);
+  const std::string sentence = notice::Sentence(files, extra);
+  const std::string link = settings_->getFileDownloadUrl() + email_->get_ID();
+  const std::string html = notice::Html(sentence, link);
+  const std::string plain = notice::Plain(sentence, link);
+  run.Checkpoint(3);
+
+  // Read without tolerance: a body that could not be read must not be
+  // replaced by the notice alone.
+  const std::string oldBody = safe->Body();
+  const std::string oldHtml = safe->HTMLBody();
+  if (!oldBody.empty() && oldHtml.empty()) {
+    run.Checkpoint(4);
+    run.Run([&] { safe->SetBody(plain + oldBody); });
+  } else {
+    run.Checkpoint(5);
+    if (!oldHtml.empty()) {
+      run.Checkpoint(6);
+      std::string working = oldHtml;
+      run.Checkpoint(7);
+      const std::size_t at = notice::InsertionPoint(working);
+      if (at == std::string::npos) {
+        run.Run([&] { safe->SetHTMLBody(notice::HtmlDocument(html + oldHtml)); });
+        run.Checkpoint(8);
+      } else {
+        working.insert(at, html);
+        run.Checkpoint(9);
+        run.Run([&] { safe->SetHTMLBody(working); });
+        run.Checkpoint(10);
+      }
+    } else {
+      run.Run([&] { safe->SetHTMLBody(notice::HtmlDocument(html)); });
+      run.Checkpoint(11);
+    }
+    run.Run([&] {
+      if (frmAddIn::Instance()->HostMajorVersion() == 11) safe->SetBodyFormat(kBodyFormatHTML);
+    });
+  }
+  run.Checkpoint(12);
+  safe->Save();
+}
+
 void MailProcessor::objInspector_Activate() {
   // Whether to show the button is asked tolerantly; a failing rebuild (a
   // missing icon, say) goes back to the host as the handler's failure.
@@ -54,6 +113,40 @@ void MailProcessor::objInspector_Activate() {
                              *Use(objMailItem_));
   });
   if (show) frmAddIn::Instance()->updateAttachmentsCommandbar(objInspector_, *email_);
+}
+
+void MailProcessor::objMailItem_Send(bool&) {
+  if (email_->NumberOfAttachments() < 1) return;
+  try {
+    Use(objMailItem_)->Save();
+    safeMailItem_ = Use(Use(ThePlatform().objects).CreateSafeMailItem(kSafeMailItemProgId));
+    safeMailItem_->SetItem(objMailItem_);
+    InsertDownloadLinkInMessage();
+
+    TolerantRun subject("objMailItem_Send", [this](const std::string& line) { LogEvent(line); });
+    subject.Run([&] { email_->set_Subject(safeMailItem_->Subject()); });
+    subject.Checkpoint(1);
+
+    if (safeMailItem_->RecipientsCount() > 0) {
+      for (const std::string& address : safeMailItem_->RecipientAddresses()) {
+        email_->AddRecipient(address);
+      }
+    }
+    const std::shared_ptr<EmailQueue> queue = EmailQueue::Instance();
+    queue->AddEmail(email_);
+    queue->StartEmailTransfers();
+  } catch (const Error& failure) {
+    // The host sends the message anyway, maybe with a link to files that
+    // will never arrive: the user must hear of it.
+    TolerantRun failed("objMailItem_Send", [this](const std::string& line) { LogEvent(line); });
+    failed.Fail(failure);
+    failed.Checkpoint(2);
+    if (ThePlatform().alerts) {
+      ThePlatform().alerts->Critical(
+          "The Dropwell files of this message could not be queued: " + failure.Description(), "");
+    }
+    throw;
+  }
 }
 
 void MailProcessor::objMailItem_Close(bool&) {

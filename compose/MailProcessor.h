@@ -1,7 +1,8 @@
 // The add-in's companion of one compose window: owns the outgoing e-mail
 // record with the chosen files and password, remembers the folder the file
-// dialog last browsed, and follows the window's Activate (toolbar rebuild)
-// and the mail's Close. It lives in the hub's slot until the hub resets.
+// dialog last browsed, and follows the window's Activate (toolbar rebuild),
+// the mail's Send (notice and queue) and Close. It lives in the hub's slot
+// until the hub resets.
 #pragma once
 
 #include <memory>
@@ -36,7 +37,15 @@ class MailProcessor {
   void AddAttachment(const std::string& strFileLocation);
   void setPassword(const std::string& strPassword);
 
+  // Writes the download-link notice into the message through the safe mail
+  // item and saves it. Only the final save fails the caller.
+  void InsertDownloadLinkInMessage();
+
   void objInspector_Activate();
+  // With files chosen: writes the notice into the message, copies subject and
+  // recipients into the record and queues it. A failure is logged, shown to
+  // the user, and returned to the host; the host sends the message anyway.
+  void objMailItem_Send(bool& Cancel);
   void objMailItem_Close(bool& Cancel);
   void LogEvent(const std::string& strMessage);
 
@@ -48,6 +57,7 @@ class MailProcessor {
   std::shared_ptr<host::Inspector> objInspector_;
   std::shared_ptr<host::SafeMailItem> safeMailItem_;
   std::shared_ptr<AppSettings> settings_;
+  host::EventConnection mailSend_;
   host::EventConnection mailClose_;
   host::EventConnection inspectorActivate_;
 };

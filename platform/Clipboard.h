@@ -7,9 +7,12 @@
 
 namespace dwl {
 
-// A picture as the system holds it; the core only passes it along.
+// A picture as the system holds it: the core passes it along and needs only
+// its size.
 struct Picture {
   std::string bytes;
+  int width = 0;   // pixels
+  int height = 0;
   bool operator==(const Picture&) const = default;
 };
 
@@ -29,7 +32,8 @@ class Clipboard {
 class PictureFiles {
  public:
   virtual ~PictureFiles() = default;
-  // Fails when the file is missing or holds no picture.
+  // Reads a BMP, GIF or JPEG file. Fails when the file is missing or holds no
+  // picture.
   virtual Picture LoadPicture(const std::string& path) = 0;
 };
 

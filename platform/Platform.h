@@ -9,6 +9,7 @@
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "platform/Console.h"
+#include "platform/FileDialogs.h"
 #include "platform/FileSystem.h"
 #include "platform/NumberFormat.h"
 #include "platform/SafeMailItem.h"
@@ -35,6 +36,7 @@ struct Platform {
   Clipboard* clipboard = nullptr;
   PictureFiles* pictures = nullptr;
   host::ObjectFactory* objects = nullptr;
+  FileDialogs* fileDialogs = nullptr;
 };
 
 // The installed services. Using it before anything was installed is a

@@ -1,6 +1,28 @@
 #include "support/CommonDialog.h"
 
+#include "platform/Platform.h"
+
 namespace dwl {
+
+OpenFileDialogRecord& SharedOpenFileDialogRecord() {
+  static OpenFileDialogRecord record;
+  return record;
+}
+
+OpenFileDialogResult ShowOpenFileDialog(bool centreOnOwner) {
+  const Platform& platform = ThePlatform();
+  if (platform.fileDialogs == nullptr) return CancelledOpenFileDialog();
+  const OpenFileDialogRecord& record = SharedOpenFileDialogRecord();
+  std::optional<std::string> buffer;
+  try {
+    buffer = platform.fileDialogs->ShowOpen(
+        {record.filter, record.title, record.initialDirectory, centreOnOwner});
+  } catch (const Error&) {
+    return CancelledOpenFileDialog();
+  }
+  if (!buffer) return CancelledOpenFileDialog();
+  return ParseOpenFileDialogBuffer(*buffer, platform.files->Separator());
+}
 
 std::string EmptyOpenFileNameBuffer() {
   std::string buffer(kOpenFileNameBufferLength - 1, ' ');

@@ -32,4 +32,17 @@ OpenFileDialogResult ParseOpenFileDialogBuffer(const std::string& buffer, char s
 // What a cancelled or failed dialog returns.
 OpenFileDialogResult CancelledOpenFileDialog();
 
+// The dialog's settings that the caller fills before each ShowOpenFileDialog
+// (one record for the process, one dialog at a time).
+struct OpenFileDialogRecord {
+  std::string filter;
+  std::string title;
+  std::string initialDirectory;
+};
+OpenFileDialogRecord& SharedOpenFileDialogRecord();
+
+// Shows the system's file-open dialog with the shared record; a dialog that
+// fails or is cancelled, or a system without one, gives a cancelled result.
+OpenFileDialogResult ShowOpenFileDialog(bool centreOnOwner);
+
 }  // namespace dwl

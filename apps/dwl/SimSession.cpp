@@ -1,11 +1,14 @@
 #include "apps/dwl/SimSession.h"
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
 
 #include "addin/AddInToolbar.h"
 #include "addin/frmAddIn.h"
+#include "dialogs/frmFiles.h"
+#include "mail/EmailQueue.h"
 #include "compose/MailProcessor.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
@@ -17,7 +20,7 @@ namespace {
 
 constexpr const char* kHelp =
     "Commands (one per line; blanks separate words, double quotes group them, # starts a comment):\n"
-    "  host version=TEXT explorers=N [decimal=C] [thousands=C] [safe-mail-item=missing]\n"
+    "  host version=TEXT explorers=N [decimal=C] [thousands=C] [safe-mail-item=missing] [agent=record]\n"
     "                                      the simulated Outlook, before connecting\n"
     "                                      (default 11.0.8217, 1 explorer, the user's number format)\n"
     "  connect [mode=N]                    the host connects the add-in (default mode 1)\n"
@@ -35,7 +38,17 @@ constexpr const char* kHelp =
     "  clipboard text TEXT | clipboard picture FILE | clipboard clear\n"
     "  print NAME caption|body|html|format|mileage|subject|toolbars|icon\n"
     "  print log                           what the add-in logged during the run\n"
-    "  print clipboard | hub | hub-window | display-on-connect | dialog\n";
+    "  print clipboard | hub | hub-window | display-on-connect | dialog | queue | agent\n"
+    "  make-file PATH BYTES                a file of that many bytes, to attach\n"
+    "The attachments dialog, once the button was clicked:\n"
+    "  dialog add PATH...                  \"Add files\", choosing these files (one folder)\n"
+    "  dialog cancel-add                   \"Add files\", then cancel\n"
+    "  dialog drop PATH...                 files (or folders) dropped on the list\n"
+    "  dialog select N... | dialog remove  select rows (1-based); press Delete\n"
+    "  dialog check-password | dialog uncheck-password | dialog password TEXT | dialog enter\n"
+    "  dialog ok | dialog close\n"
+    "  print dialog rows|files|size|password-shown|layout\n"
+    "host agent=record keeps TransferAgent from starting and records its starts (print agent).\n";
 
 void Require(bool condition, const std::string& message) {
   if (!condition) throw SimUsageError(message);
@@ -57,15 +70,6 @@ std::optional<std::string> Option(const std::string& word, const std::string& na
 }
 
 }  // namespace
-
-// The attachments dialog as far as the hub needs it: it opens for a
-// processor and stays open.
-class SimSession::Dialog : public FileBrowser {
- public:
-  bool Visible() override { return processor != nullptr; }
-  void InitializeInterface(std::shared_ptr<MailProcessor>& opened) override { processor = opened; }
-  std::shared_ptr<MailProcessor> processor;
-};
 
 std::vector<std::string> SplitScriptLine(const std::string& line) {
   std::vector<std::string> words;
@@ -100,14 +104,16 @@ std::vector<std::string> SplitScriptLine(const std::string& line) {
 
 const char* SimSession::Help() { return kHelp; }
 
-SimSession::SimSession(std::ostream& out) : out_(out), dialog_(std::make_unique<Dialog>()) {
+SimSession::SimSession(std::ostream& out) : out_(out) {
   Platform services = ThePlatform();
   services.clipboard = &clipboard_;
   services.pictures = &pictures_;
   services.objects = &objects_;
   services.settingsStore = &settingsStore_;
+  services.fileDialogs = &fileDialogs_;
   installed_.emplace(services);
-  frmAddIn::Instance()->SetFileBrowser(dialog_.get());
+  frmFiles::Instance()->SetView(&dialogWindow_);
+  frmAddIn::Instance()->SetFileBrowser(frmFiles::Instance().get());
 
   logFile_ = ApplicationLog::Instance()->getLogFilePath();
   std::error_code ignored;
@@ -119,6 +125,8 @@ SimSession::~SimSession() {
   // The add-in goes before the host services it used.
   frmAddIn::Instance()->SetFileBrowser(nullptr);
   frmAddIn::ReleaseInstance();
+  frmFiles::ReleaseInstance();
+  EmailQueue::ReleaseInstance();
   connect_.reset();
   AppSettings::ReleaseInstance();
   ApplicationLog::ReleaseInstance();
@@ -176,6 +184,10 @@ void SimSession::Execute(const std::vector<std::string>& words) {
       Outlook().Send(args[0]);
     } else if (command == "clipboard") {
       ClipboardCommand(args);
+    } else if (command == "dialog") {
+      DialogCommand(args);
+    } else if (command == "make-file") {
+      MakeFile(args);
     } else if (command == "print") {
       Print(args);
     } else {
@@ -204,13 +216,16 @@ void SimSession::Host(const std::vector<std::string>& args) {
       numberFormat_.emplace(numberFormat_ ? numberFormat_->DecimalSeparator() : ".", *thousands, 3);
     } else if (word == "safe-mail-item=missing") {
       objects_.safeMailItemInstalled = false;
+    } else if (word == "agent=record") {
+      recordedAgent_.emplace();
     } else {
       throw SimUsageError("'host' does not know '" + word + "'");
     }
   }
-  if (numberFormat_) {
+  if (numberFormat_ || recordedAgent_) {
     Platform services = ThePlatform();
-    services.numberFormat = &*numberFormat_;
+    if (numberFormat_) services.numberFormat = &*numberFormat_;
+    if (recordedAgent_) services.transferAgent = &*recordedAgent_;
     installed_.reset();
     installed_.emplace(services);
   }
@@ -322,6 +337,7 @@ void SimSession::ClipboardCommand(const std::vector<std::string>& args) {
 
 void SimSession::Print(const std::vector<std::string>& args) {
   Require(args.size() == 1 || args.size() == 2, "'print' takes what to print");
+  if (args.size() == 2 && args[0] == "dialog") return PrintDialog(args[1]);
   if (args.size() == 2) return PrintWindow(args[0], args[1]);
   const std::string& what = args[0];
   if (what == "log") {
@@ -350,11 +366,18 @@ void SimSession::Print(const std::vector<std::string>& args) {
                                       Connect::kDisplayOnConnect, "")
          << "\n";
   } else if (what == "dialog") {
-    if (dialog_->processor) {
-      out_ << "open for mileage " << dialog_->processor->MailItem()->Mileage() << "\n";
+    const auto dialog = frmFiles::Instance();
+    if (dialog->Visible()) {
+      out_ << "open for mileage " << dialog->Processor()->MailItem()->Mileage() << "\n";
     } else {
       out_ << "closed\n";
     }
+  } else if (what == "queue") {
+    PrintQueue();
+  } else if (what == "agent") {
+    Require(recordedAgent_.has_value(), "'print agent' needs 'host agent=record'");
+    for (const std::string& line : recordedAgent_->commandLines) out_ << line << "\n";
+    if (recordedAgent_->commandLines.empty()) out_ << "not started\n";
   } else {
     throw SimUsageError("'print' cannot print '" + what + "'");
   }
@@ -395,6 +418,133 @@ void SimSession::PrintWindow(const std::string& name, const std::string& what) {
   } else {
     throw SimUsageError("'print " + name + "' cannot print '" + what + "'");
   }
+}
+
+void SimSession::DialogCommand(const std::vector<std::string>& args) {
+  Require(!args.empty(), "'dialog' needs an action");
+  const auto dialog = frmFiles::Instance();
+  Require(dialog->Visible(), "the attachments dialog is not open");
+  const std::string& action = args[0];
+  std::vector<std::string> rest(args.begin() + 1, args.end());
+  const auto absolute = [](std::vector<std::string> paths) {
+    for (std::string& path : paths) path = std::filesystem::absolute(path).lexically_normal().string();
+    return paths;
+  };
+  const auto none = [&] { Require(rest.empty(), "'dialog " + action + "' takes no arguments"); };
+  if (action == "add") {
+    Require(!rest.empty(), "'dialog add' needs the files to choose");
+    const auto paths = absolute(rest);
+    const auto folder = std::filesystem::path(paths.front()).parent_path();
+    for (const std::string& path : paths) {
+      Require(std::filesystem::path(path).parent_path() == folder,
+              "the open dialog chooses files of one folder at a time");
+    }
+    fileDialogs_.nextChoice = paths;
+    dialog->cmdAdd_Click();
+  } else if (action == "cancel-add") {
+    none();
+    fileDialogs_.nextChoice.reset();
+    dialog->cmdAdd_Click();
+  } else if (action == "drop") {
+    Require(!rest.empty(), "'dialog drop' needs the files or folders to drop");
+    dialog->ListView1_OLEDragDrop(absolute(rest));
+  } else if (action == "select") {
+    Require(!rest.empty(), "'dialog select' needs row numbers");
+    for (auto& row : dialog->ListView1.ListItems) row.Selected = false;
+    for (const std::string& word : rest) {
+      const int row = WholeNumber(word, "dialog select");
+      Require(row >= 1 && row <= static_cast<int>(dialog->ListView1.ListItems.size()),
+              "there is no row " + word);
+      dialog->ListView1.ListItems[static_cast<std::size_t>(row - 1)].Selected = true;
+    }
+  } else if (action == "remove") {
+    none();
+    dialog->ListView1_KeyDown(frmFiles::kKeyDelete, 0);
+  } else if (action == "check-password" || action == "uncheck-password") {
+    none();
+    dialog->chkPassword.Value = action == "check-password";
+    dialog->chkPassword_Click();
+  } else if (action == "password") {
+    Require(rest.size() == 1, "'dialog password' takes one text (quote it)");
+    dialog->txtPassword.Text = rest[0];
+  } else if (action == "enter") {
+    none();
+    dialog->txtPassword_KeyUp(frmFiles::kKeyReturn, 0);
+  } else if (action == "ok") {
+    none();
+    dialog->cmdOk_Click();
+  } else if (action == "close") {
+    none();
+    int cancel = 0;
+    dialog->Form_Unload(cancel);
+    if (cancel != 0) out_ << "closing refused\n";
+  } else {
+    throw SimUsageError("'dialog' does not know '" + action + "'");
+  }
+}
+
+void SimSession::MakeFile(const std::vector<std::string>& args) {
+  Require(args.size() == 2, "'make-file' takes a path and a size in bytes");
+  const int bytes = WholeNumber(args[1], "make-file");
+  Require(bytes >= 0, "a file cannot have fewer than 0 bytes");
+  std::ofstream file(args[0], std::ios::binary | std::ios::trunc);
+  Require(static_cast<bool>(file), "cannot make " + args[0]);
+  // Varied bytes, so that a copy that shifts or drops any shows.
+  std::uint32_t state = 2463534242u;
+  std::string block(65536, '\0');
+  for (int done = 0; done < bytes;) {
+    for (char& c : block) {
+      state ^= state << 13;
+      state ^= state >> 17;
+      state ^= state << 5;
+      c = static_cast<char>(state);
+    }
+    const int n = std::min<int>(bytes - done, static_cast<int>(block.size()));
+    file.write(block.data(), n);
+    done += n;
+  }
+}
+
+void SimSession::PrintDialog(const std::string& what) {
+  const auto dialog = frmFiles::Instance();
+  if (what == "rows") {
+    for (const auto& row : dialog->ListView1.ListItems) {
+      out_ << row.Text << " | " << row.SubItems[0] << " | " << row.SubItems[1] << "\n";
+    }
+  } else if (what == "files") {
+    out_ << dialog->lblFiles.Caption << "\n";
+  } else if (what == "size") {
+    out_ << dialog->lblSize.Caption << "\n";
+  } else if (what == "password-shown") {
+    out_ << (dialog->txtPassword.Visible ? "yes" : "no") << "\n";
+  } else if (what == "layout") {
+    out_ << "ok " << dialog->cmdOk.Rect.top << ", totals " << dialog->frameTotals.Rect.top
+         << ", window " << dialog->ClientArea.height << ", name column "
+         << dialog->ListView1.ColumnHeaders[0].Width << ", banner " << dialog->imageHeaderOverlay.Rect.left
+         << " " << dialog->imageHeaderOverlay.Rect.top << " " << dialog->imageHeaderOverlay.Rect.width
+         << "x" << dialog->imageHeaderOverlay.Rect.height << "\n";
+  } else {
+    throw SimUsageError("'print dialog' cannot print '" + what + "'");
+  }
+}
+
+void SimSession::PrintQueue() {
+  const std::string folder = AppSettings::Instance()->getMailQueueDirectory();
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  for (const auto& file : files) {
+    out_ << "== " << file.filename().string() << "\n";
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      out_ << line << "\n";
+    }
+  }
+  if (files.empty()) out_ << "(empty)\n";
 }
 
 void SimSession::PrintLog() {

@@ -13,7 +13,6 @@
 #include <vector>
 
 #include "addin/Connect.h"
-#include "addin/FileBrowser.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimOutlook.h"
 #include "platform/sim/SimServices.h"
@@ -41,8 +40,6 @@ class SimSession {
   static const char* Help();
 
  private:
-  class Dialog;
-
   void Host(const std::vector<std::string>& args);
   void ConnectAddIn(const std::vector<std::string>& args);
   void Disconnect();
@@ -52,6 +49,10 @@ class SimSession {
   void Print(const std::vector<std::string>& args);
   void PrintWindow(const std::string& name, const std::string& what);
   void PrintLog();
+  void PrintDialog(const std::string& what);
+  void PrintQueue();
+  void DialogCommand(const std::vector<std::string>& args);
+  void MakeFile(const std::vector<std::string>& args);
   sim::SimOutlook& Outlook();
   // A call from the host into the add-in; its failure goes back to the host.
   void CallAddIn(const std::function<void()>& hostCall);
@@ -67,7 +68,9 @@ class SimSession {
   sim::SimObjectFactory objects_;
   sim::SimSettingsStore settingsStore_;
   std::optional<sim::FixedNumberFormat> numberFormat_;
-  std::unique_ptr<Dialog> dialog_;
+  sim::SimDialogWindow dialogWindow_;
+  sim::SimFileDialogs fileDialogs_;
+  std::optional<sim::SimTransferAgent> recordedAgent_;
   std::optional<ScopedPlatform> installed_;
   std::string logFile_;
   std::uintmax_t logStart_ = 0;

@@ -15,6 +15,7 @@ Platform PortablePlatform::Services() {
   services.console = &console_;
   services.alerts = &alerts_;
   services.numberFormat = &numberFormat_;
+  services.pictures = &pictures_;
   return services;
 }
 

@@ -6,6 +6,7 @@
 
 #include "platform/Platform.h"
 #include "platform/portable/PortableFileSystem.h"
+#include "platform/portable/PortablePictureFiles.h"
 #include "platform/portable/PortableSettingsStore.h"
 #include "platform/portable/PortableSystem.h"
 #include "platform/portable/PortableTransferAgentControl.h"
@@ -31,6 +32,7 @@ class PortablePlatform {
   PortableConsole console_;
   StderrAlerts alerts_;
   PortableNumberFormat numberFormat_;
+  PortablePictureFiles pictures_;
   ScopedPlatform installed_;
 };
 

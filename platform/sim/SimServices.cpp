@@ -21,17 +21,8 @@ void SimClipboard::Clear() {
 }
 
 Picture SimPictureFiles::LoadPicture(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) throw Error(errc::kFileNotFound, "LoadPicture", "File not found: " + path);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  Picture picture{bytes.str()};
-  const std::string& b = picture.bytes;
-  const bool bmp = b.size() > 54 && b.compare(0, 2, "BM") == 0;
-  const bool gif = b.compare(0, 6, "GIF87a") == 0 || b.compare(0, 6, "GIF89a") == 0;
-  const bool jpeg = b.size() > 3 && b.compare(0, 3, "\xFF\xD8\xFF") == 0;
-  if (!bmp && !gif && !jpeg) throw Error(481, "LoadPicture", "Invalid picture: " + path);
-  names_[b] = path.substr(path.find_last_of("/\\") + 1);
+  Picture picture = files_.LoadPicture(path);
+  names_[picture.bytes] = path.substr(path.find_last_of("/\\") + 1);
   return picture;
 }
 
@@ -72,6 +63,49 @@ std::string SimSettingsStore::GetSetting(const std::string& appName, const std::
 void SimSettingsStore::SaveSetting(const std::string& appName, const std::string& section,
                                    const std::string& key, const std::string& value) {
   values_[appName + "\\" + section + "\\" + key] = value;
+}
+
+void SimDialogWindow::Hide() {
+  shown = false;
+  focus.clear();
+}
+
+void SimDialogWindow::DoEvents() {
+  if (duringEvents) {
+    auto action = std::move(duringEvents);
+    duringEvents = nullptr;
+    action();
+  }
+}
+
+bool SimDialogWindow::SetFocus(const std::string& control) {
+  if (!shown) return false;
+  focus = control;
+  return true;
+}
+
+std::optional<std::string> SimFileDialogs::ShowOpen(const OpenFileRequest& request) {
+  lastRequest = request;
+  auto choice = std::move(nextChoice);
+  nextChoice.reset();
+  if (!choice || choice->empty()) return std::nullopt;
+  // As the system returns it: one full path, or the folder and the names.
+  if (choice->size() == 1) return choice->front() + '\0';
+  const std::string& first = choice->front();
+  const std::string folder = first.substr(0, first.find_last_of('/'));
+  std::string buffer = folder + '\0';
+  for (const std::string& path : *choice) {
+    if (path.substr(0, path.find_last_of('/')) != folder) {
+      throw Error(errc::kInvalidCall, "FileDialogs.ShowOpen", "the chosen files must share a folder");
+    }
+    buffer += path.substr(path.find_last_of('/') + 1) + '\0';
+  }
+  return buffer + '\0';
+}
+
+void SimTransferAgent::Start(const std::string& moduleFolder) {
+  commandLines.push_back(moduleFolder + "/TransferAgent -o");
+  running = true;
 }
 
 std::shared_ptr<host::SafeMailItem> SimObjectFactory::CreateSafeMailItem(const std::string& progId) {

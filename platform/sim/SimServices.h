@@ -3,14 +3,19 @@
 // without security prompts allows) and a number format the script sets.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <optional>
 #include <string>
 
 #include "platform/Clipboard.h"
+#include "platform/DialogWindow.h"
+#include "platform/FileDialogs.h"
+#include "platform/TransferAgentControl.h"
 #include "platform/NumberFormat.h"
 #include "platform/SafeMailItem.h"
 #include "platform/SettingsStore.h"
+#include "platform/portable/PortablePictureFiles.h"
 #include "platform/sim/SimItems.h"
 
 namespace dwl::sim {
@@ -28,7 +33,7 @@ class SimClipboard : public Clipboard {
   std::optional<Picture> picture_;
 };
 
-// Reads BMP, GIF and JPEG files; anything else is no picture.
+// Picture files as the system reads them, remembering where each came from.
 class SimPictureFiles : public PictureFiles {
  public:
   Picture LoadPicture(const std::string& path) override;
@@ -36,6 +41,7 @@ class SimPictureFiles : public PictureFiles {
   std::string NameOf(const Picture& picture) const;
 
  private:
+  portable::PortablePictureFiles files_;
   std::map<std::string, std::string> names_;  // bytes -> file name
 };
 
@@ -76,6 +82,47 @@ class SimSettingsStore : public SettingsStore {
 
  private:
   std::map<std::string, std::string> values_;
+};
+
+// A dialog window without a screen: it records what the logic asks of it.
+class SimDialogWindow : public DialogWindow {
+ public:
+  void Show() override { shown = true; }
+  void Hide() override;
+  void Update() override { ++updates; }
+  void DoEvents() override;
+  bool SetFocus(const std::string& control) override;
+  void ForceToForeground() override { foreground = true; }
+  void SetTopmost(bool value) override { topmost = value; }
+
+  bool shown = false;
+  bool foreground = false;
+  bool topmost = false;
+  std::string focus;
+  int updates = 0;
+  // What the user does the next time pending events run.
+  std::function<void()> duringEvents;
+};
+
+// The open dialog answers with the files the script chose.
+class SimFileDialogs : public FileDialogs {
+ public:
+  // Full paths, all in one folder; nullopt cancels.
+  std::optional<std::vector<std::string>> nextChoice;
+  OpenFileRequest lastRequest;
+  std::optional<std::string> ShowOpen(const OpenFileRequest& request) override;
+};
+
+// Records the starts of TransferAgent instead of running it; a started agent
+// counts as running from then on.
+class SimTransferAgent : public TransferAgentControl {
+ public:
+  bool IsRunning() override { return running; }
+  void Start(const std::string& moduleFolder) override;
+  std::unique_ptr<AgentMark> TryAcquireMark() override { return nullptr; }
+
+  bool running = false;
+  std::vector<std::string> commandLines;
 };
 
 class FixedNumberFormat : public NumberFormat {

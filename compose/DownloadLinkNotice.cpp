@@ -1,0 +1,56 @@
+#include "compose/DownloadLinkNotice.h"
+
+#include <algorithm>
+#include <cctype>
+
+namespace dwl::notice {
+
+namespace {
+
+constexpr const char kLineBreak[] = "\r\n";
+constexpr const char kStyle[] =
+    "style=\"font-family: arial, helvetica, verdana; font-size: 10pt;\"";
+static_assert(sizeof kStyle - 1 == 64);
+const std::string kSeparator(60, '-');
+
+}  // namespace
+
+std::string Sentence(int attachments, bool extra) {
+  std::string text = "There";
+  text += attachments == 1 ? " is 1" : " are " + std::to_string(attachments);
+  if (extra) text += " extra";
+  text += " attachment";
+  if (attachments > 1) text += "s";
+  text += " linked to this e-mail:";
+  text += kLineBreak;
+  return text;
+}
+
+std::string Html(const std::string& sentence, const std::string& link) {
+  std::string text = sentence;
+  for (auto at = text.find(kLineBreak); at != std::string::npos; at = text.find(kLineBreak, at)) {
+    text.replace(at, 2, "<br />");
+  }
+  return std::string("<div ") + kStyle + ">" + text + kLineBreak + "<a href=\"" + link + "\">" +
+         link + "</a><br /><br />" + kSeparator + "<br /><br /></div>";
+}
+
+std::string Plain(const std::string& sentence, const std::string& link) {
+  return sentence + link + kLineBreak + kLineBreak + kSeparator + kLineBreak + kLineBreak;
+}
+
+std::string HtmlDocument(const std::string& content) {
+  return std::string("<html><body ") + kStyle + ">" + content + "</body></html>";
+}
+
+std::size_t InsertionPoint(const std::string& html) {
+  std::string lowered = html;
+  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
+                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const auto tag = lowered.find("<body");
+  if (tag == std::string::npos) return std::string::npos;
+  const auto close = html.find('>', tag + 3);
+  return close == std::string::npos ? std::string::npos : close + 1;
+}
+
+}  // namespace dwl::notice

@@ -1,0 +1,23 @@
+// The notice that tells the recipients where to fetch the files sent
+// through the service: a sentence and the download link, as plain text or
+// HTML, and where it goes into an HTML body.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+namespace dwl::notice {
+
+// "There is 1 attachment linked to this e-mail:" and its kin, with a CR LF.
+std::string Sentence(int attachments, bool extra);
+// The HTML notice for `sentence` and `link`.
+std::string Html(const std::string& sentence, const std::string& link);
+// The plain-text notice, to stand before the old body.
+std::string Plain(const std::string& sentence, const std::string& link);
+// A whole HTML document holding `content`.
+std::string HtmlDocument(const std::string& content);
+// Where the notice goes in `html`: right after the opening body tag's ">",
+// or npos when there is no body tag (or it is not closed).
+std::size_t InsertionPoint(const std::string& html);
+
+}  // namespace dwl::notice

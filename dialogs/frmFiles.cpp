@@ -1,0 +1,261 @@
+#include "dialogs/frmFiles.h"
+
+#include <algorithm>
+
+#include "compose/MailProcessor.h"
+#include "dialogs/FilesWindowLayout.h"
+#include "dialogs/headerImage.h"
+#include "mail/Email.h"
+#include "platform/Platform.h"
+#include "support/CommonDialog.h"
+#include "support/NumberText.h"
+#include "support/ProcessWide.h"
+
+namespace dwl {
+
+namespace {
+
+namespace layout = files_layout;
+
+constexpr double kBytesPerMB = 1048576;
+// Above this the total shows no decimal.
+constexpr double kMostBytesWithDecimal = 1047946854;
+
+// Characters a download password may not hold.
+constexpr const char* kRefusedInPassword[] = {"#", "--", "'", "\"", "/", "\\", ";"};
+
+std::string Trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
+
+// While files are added the OK button is off, which also refuses closing;
+// it comes back on however the adding ends.
+class AddingFiles {
+ public:
+  explicit AddingFiles(WindowControl& ok) : ok_(ok) { ok_.Enabled = false; }
+  ~AddingFiles() { ok_.Enabled = true; }
+  AddingFiles(const AddingFiles&) = delete;
+  AddingFiles& operator=(const AddingFiles&) = delete;
+
+ private:
+  WindowControl& ok_;
+};
+
+}  // namespace
+
+frmFiles::frmFiles() = default;
+
+frmFiles::~frmFiles() = default;
+
+std::shared_ptr<frmFiles> frmFiles::Instance() { return ProcessWide<frmFiles>::Get(); }
+
+void frmFiles::ReleaseInstance() { ProcessWide<frmFiles>::Release(); }
+
+void frmFiles::Load() {
+  if (loaded_) return;
+  loaded_ = true;
+  Caption = layout::kCaption;
+  ClientArea = layout::kClientArea;
+  imgHeader = {};
+  imageHeaderOverlay = {layout::kHeaderOverlay, std::nullopt};
+  ListView1 = {};
+  ListView1.Rect = layout::kList;
+  ListView1.ColumnHeaders = {{"Filename", layout::kNameColumnWidth},
+                             {"Size", layout::kSizeColumnWidth},
+                             {"", 0}};  // the full path, not shown
+  cmdAdd = {"Add files", layout::kAdd, 1};
+  cmdRemove = {"Remove files", layout::kRemove, 2};
+  frameTotals = {"Total", layout::kTotals, 4};
+  lblFiles = {"", layout::kFiles, 6};
+  lblSize = {"", layout::kSize, 5};
+  cmdOk = {"OK", layout::kOk, 3};
+  chkPassword = {};
+  chkPassword.Caption = "Enable password protection";
+  chkPassword.Rect = layout::kPasswordCheck;
+  chkPassword.TabIndex = 7;
+  txtPassword = {};
+  txtPassword.Rect = layout::kPassword;
+  txtPassword.TabIndex = 8;
+  txtPassword.Visible = false;
+  ActiveControl.clear();
+}
+
+void frmFiles::Unload() {
+  visible_ = false;
+  loaded_ = false;
+  processor_.reset();
+  if (view_) view_->Hide();
+}
+
+void frmFiles::DoEvents() {
+  if (view_) {
+    view_->Update();
+    view_->DoEvents();
+  }
+}
+
+void frmFiles::Focus(const std::string& control) {
+  if (view_ && view_->SetFocus(control)) ActiveControl = control;
+}
+
+void frmFiles::InitializeInterface(std::shared_ptr<MailProcessor>& objActiveEmailProcessor) {
+  Load();
+  headerImage().PlaceHeaderImage(imageHeaderOverlay);
+  processor_ = objActiveEmailProcessor;
+  const std::shared_ptr<Email> email = processor_->GetEmail();
+  if (email->NumberOfAttachments() > 0) {
+    for (const auto& attachment : email->get_attachments()) AddRow(*attachment);
+  }
+  UpdateTotals();
+  passwordRowHeight_ = layout::kPasswordRowHeight;
+  if (!email->get_Password().empty()) {
+    chkPassword.Value = true;
+    chkPassword_Click();
+    txtPassword.Text = email->get_Password();
+  }
+  visible_ = true;
+  cmdOk.TabIndex = 1;
+  if (view_) {
+    view_->Update();
+    view_->Show();
+    Focus("cmdOk");
+    view_->ForceToForeground();
+    view_->SetTopmost(true);
+  }
+}
+
+void frmFiles::AddRow(EmailAttachment& attachment) {
+  if (static_cast<int>(ListView1.ListItems.size()) == layout::kRowsBeforeScrollBar) {
+    ListView1.ColumnHeaders[0].Width -= layout::kScrollBarWidth;
+  }
+  // Rows show the locale's own number format, grouping included.
+  ListView1.ListItems.push_back(
+      {attachment.get_Filename(),
+       {FormatNumber(attachment.get_Size() / kBytesPerMB, 1, true) + " MB",
+        attachment.get_FilePath()}});
+  DoEvents();
+}
+
+void frmFiles::AddFiles(const std::vector<std::string>& paths) {
+  AddingFiles adding(cmdOk);
+  for (const std::string& path : paths) {
+    EmailAttachment attachment;
+    attachment.set_FilePath(path);
+    AddRow(attachment);
+    processor_->AddAttachment(path);
+  }
+}
+
+void frmFiles::cmdAdd_Click() {
+  OpenFileDialogRecord& record = SharedOpenFileDialogRecord();
+  record.filter = std::string("All Files (*.*)") + '\0' + "*.*" + '\0';
+  record.title = "Add Dropwell attachment(s)";
+  record.initialDirectory = processor_->getBrowsePath();
+  const OpenFileDialogResult chosen = ShowOpenFileDialog(true);
+  if (!chosen.Cancelled) {
+    DoEvents();
+    std::vector<std::string> paths;
+    for (int i = 1; i <= chosen.FileCount; ++i) {
+      paths.push_back(chosen.FolderPath + chosen.FileNames[static_cast<std::size_t>(i)]);
+    }
+    AddFiles(paths);
+    processor_->setBrowsePath(chosen.FolderPath);
+    DoEvents();
+  }
+  UpdateTotals();
+}
+
+void frmFiles::ListView1_OLEDragDrop(const std::vector<std::string>& files) {
+  std::vector<std::string> existing;
+  for (const std::string& path : files) {
+    try {
+      if (ThePlatform().files->FileExists(path)) existing.push_back(path);  // not folders
+    } catch (const Error&) {
+      // An item that cannot be looked at is skipped.
+    }
+  }
+  if (!existing.empty()) AddFiles(existing);
+  UpdateTotals();
+}
+
+void frmFiles::cmdRemove_Click() {
+  std::erase_if(ListView1.ListItems, [](const ListViewItem& row) { return row.Selected; });
+  processor_->RemoveAllAttachments();
+  for (const ListViewItem& row : ListView1.ListItems) processor_->AddAttachment(row.SubItems[1]);
+  UpdateTotals();
+}
+
+void frmFiles::ListView1_KeyDown(int KeyCode, int) {
+  if (KeyCode == kKeyDelete) cmdRemove_Click();
+}
+
+void frmFiles::ListView1_AfterLabelEdit(int& Cancel, std::string&) { Cancel = 1; }
+
+void frmFiles::UpdateTotals() {
+  const std::shared_ptr<Email> email = processor_->GetEmail();
+  lblFiles.Caption = std::to_string(email->NumberOfAttachments()) + " Files";
+  const double total = email->Size();
+  // No grouping: grouping followed by the "," rule would show 1234 as "1.234".
+  std::string size = FormatNumber(total / kBytesPerMB, total <= kMostBytesWithDecimal ? 1 : 0, false);
+  std::replace(size.begin(), size.end(), ',', '.');
+  lblSize.Caption = size + " MB";
+  if (view_) view_->Update();
+}
+
+void frmFiles::chkPassword_Click() {
+  if (chkPassword.Value && !txtPassword.Visible) {
+    txtPassword.Visible = true;
+    MovePasswordRow(+1);
+    if (txtPassword.Text.empty()) Focus("txtPassword");  // fails while the window is hidden
+  } else if (!chkPassword.Value && txtPassword.Visible) {
+    txtPassword.Visible = false;
+    MovePasswordRow(-1);
+  }
+  if (view_) view_->Update();
+}
+
+void frmFiles::MovePasswordRow(int direction) {
+  cmdOk.Rect.top += direction * passwordRowHeight_;
+  frameTotals.Rect.top += direction * (passwordRowHeight_ - layout::kTotalsShiftLess);
+  ClientArea.height += direction * passwordRowHeight_;
+}
+
+bool frmFiles::PasswordCheck() {
+  const std::string password = Trimmed(txtPassword.Text);
+  if (password.empty() || !chkPassword.Value) {
+    processor_->setPassword("");
+    return true;
+  }
+  for (const char* refused : kRefusedInPassword) {
+    if (password.find(refused) != std::string::npos) {
+      ThePlatform().alerts->Critical("Your password can only contain letters and numbers.",
+                                     "Please change your password");
+      Focus("txtPassword");
+      return false;
+    }
+  }
+  processor_->setPassword(password);
+  return true;
+}
+
+void frmFiles::cmdOk_Click() {
+  if (!PasswordCheck()) return;
+  int cancel = 0;
+  Form_Unload(cancel);
+}
+
+void frmFiles::txtPassword_KeyUp(int KeyCode, int) {
+  if (KeyCode == kKeyReturn) cmdOk_Click();
+}
+
+void frmFiles::Form_Unload(int& Cancel) {
+  if (!cmdOk.Enabled) {
+    Cancel = 1;  // files are being added
+    return;
+  }
+  Unload();
+}
+
+}  // namespace dwl
