@@ -4,6 +4,16 @@
 
 namespace dwl {
 
+namespace {
+
+// `line` is `closingTag` followed by none or more blanks.
+bool ReadsAsClosingTag(const std::string& line, const std::string& closingTag) {
+  return line.starts_with(closingTag) &&
+         line.find_first_not_of(' ', closingTag.size()) == std::string::npos;
+}
+
+}  // namespace
+
 std::optional<std::string> TaggedFileReader::NextLine() {
   if (reader_.AtEnd()) return std::nullopt;
   return reader_.ReadLine();
@@ -18,6 +28,7 @@ std::string TaggedFileReader::ReadValue() {
 std::string TaggedFileReader::ReadUntil(const std::string& closingTag) {
   std::string text;
   for (std::string line = reader_.ReadLine(); line != closingTag; line = reader_.ReadLine()) {
+    if (ReadsAsClosingTag(line, closingTag)) line.pop_back();
     text += line;
     text += "\r\n";
   }
@@ -32,6 +43,21 @@ void TaggedFileWriter::WriteEntry(const std::string& name, const std::string& va
   writer_.WriteLine("<" + name + ">");
   writer_.WriteLine(line);
   writer_.WriteLine("</" + name + ">");
+}
+
+void TaggedFileWriter::WriteTextEntry(const std::string& name, const std::string& text) {
+  const std::string closingTag = "</" + name + ">";
+  writer_.WriteLine("<" + name + ">");
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = text.find_first_of("\r\n", start);
+    std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+    if (ReadsAsClosingTag(line, closingTag)) line += ' ';
+    writer_.WriteLine(line);
+    if (end == std::string::npos) break;
+    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+  writer_.WriteLine(closingTag);
 }
 
 void WriteTaggedFile(const std::string& path, const std::string& tempPath, FileAccess access,

@@ -21,7 +21,9 @@ class TaggedFileReader {
   // that ends where either line is expected is an error.
   std::string ReadValue();
   // Every line up to a line equal to `closingTag`, each followed by CR LF;
-  // the closing line is consumed.
+  // the closing line is consumed. Undoes the escape of
+  // TaggedFileWriter::WriteTextEntry: a line of `closingTag` and blanks loses
+  // one blank.
   std::string ReadUntil(const std::string& closingTag);
 
  private:
@@ -35,6 +37,12 @@ class TaggedFileWriter {
   // "<name>", `value`, "</name>". The value stays on one line: a CR or LF in
   // it is written as a blank, so no value can add entries of its own.
   void WriteEntry(const std::string& name, const std::string& value);
+  // "<name>", the lines of `text`, "</name>": text of several lines, such as
+  // a message body. Lines break at CR LF, CR or LF and each is written with
+  // CR LF; empty text is one empty line. So that no line ends the entry
+  // early, a line of "</name>" and none or more blanks is written with one
+  // blank more (ReadUntil takes it off); every other line is written as it is.
+  void WriteTextEntry(const std::string& name, const std::string& text);
 
  private:
   TextWriter& writer_;

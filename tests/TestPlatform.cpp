@@ -7,6 +7,7 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "mail/EmailQueue.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
 
@@ -69,12 +70,14 @@ TestPlatform::TestPlatform() {
   services.console = &console;
   services.alerts = &alerts;
   services.numberFormat = &numberFormat;
+  EmailQueue::ReleaseInstance();
   AppSettings::ReleaseInstance();
   ApplicationLog::ReleaseInstance();
   installed_.emplace(services);
 }
 
 TestPlatform::~TestPlatform() {
+  EmailQueue::ReleaseInstance();
   AppSettings::ReleaseInstance();
   ApplicationLog::ReleaseInstance();
   installed_.reset();

@@ -4,9 +4,11 @@
 // its lifetime and starts and ends with no singletons alive.
 #pragma once
 
+#include <cstdint>
 #include <deque>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <optional>
 #include <string>
 #include <vector>
@@ -79,6 +81,41 @@ class FakeNumberFormat : public NumberFormat {
   std::string DecimalSeparator() override { return decimal; }
   std::string ThousandsSeparator() override { return thousands; }
   int GroupSize() override { return groupSize; }
+};
+
+// Passes every call on to `target`. A test derives from it, overrides the
+// one call it needs to fail or to answer differently, and installs it in
+// place of the real file system.
+class FileSystemWrapper : public FileSystem {
+ public:
+  explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
+  char Separator() const override { return target_.Separator(); }
+  bool FileExists(const std::string& path) override { return target_.FileExists(path); }
+  bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
+  std::vector<std::string> ListFiles(const std::string& folder) override {
+    return target_.ListFiles(folder);
+  }
+  std::uint64_t FileSize(const std::string& path) override { return target_.FileSize(path); }
+  LocalDateTime CreationTime(const std::string& path) override {
+    return target_.CreationTime(path);
+  }
+  void CreateFolder(const std::string& path, FileAccess access) override {
+    target_.CreateFolder(path, access);
+  }
+  void RemoveFile(const std::string& path) override { target_.RemoveFile(path); }
+  void MoveReplacing(const std::string& from, const std::string& to) override {
+    target_.MoveReplacing(from, to);
+  }
+  std::unique_ptr<TextReader> OpenTextForReading(const std::string& path) override {
+    return target_.OpenTextForReading(path);
+  }
+  std::unique_ptr<TextWriter> OpenTextForAppending(const std::string& path,
+                                                   FileAccess access) override {
+    return target_.OpenTextForAppending(path, access);
+  }
+
+ protected:
+  FileSystem& target_;
 };
 
 class TestPlatform {

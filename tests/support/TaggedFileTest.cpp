@@ -59,6 +59,26 @@ TEST_F(TaggedFileTest, WritesThreeLineEntriesWithValuesKeptOnOneLine) {
   EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 }
 
+TEST_F(TaggedFileTest, TextEntriesKeepEveryLineAndComeBackWithOneMoreLineBreak) {
+  const std::string path = platform.Path("text.txt");
+  const std::string text = "</Body>\r\n</Body>  \r\n </Body>\r\n</Body>x\r\n\r\nlone\rcr\nlf\r\n";
+  WriteTaggedFile(path, path + ".new", FileAccess::Shared, [&](TaggedFileWriter& out) {
+    out.WriteTextEntry("Body", text);
+    out.WriteTextEntry("Empty", "");
+  });
+  EXPECT_EQ(ReadBytes(path),
+            "<Body>\r\n</Body> \r\n</Body>   \r\n </Body>\r\n</Body>x\r\n\r\nlone\r\ncr\r\nlf\r\n"
+            "\r\n</Body>\r\n<Empty>\r\n\r\n</Empty>\r\n")
+      << "only lines that would read as the closing tag change";
+  const auto file = platform.files.OpenTextForReading(path);
+  TaggedFileReader in(*file);
+  in.NextLine();
+  EXPECT_EQ(in.ReadUntil("</Body>"),
+            "</Body>\r\n</Body>  \r\n </Body>\r\n</Body>x\r\n\r\nlone\r\ncr\r\nlf\r\n\r\n");
+  in.NextLine();
+  EXPECT_EQ(in.ReadUntil("</Empty>"), "\r\n");
+}
+
 TEST_F(TaggedFileTest, AFailedWriteLeavesTheOldFileAndNoTemporaryOne) {
   const std::string path = platform.Path("keep.txt");
   WriteBytes(path, "old\r\n");
