@@ -19,7 +19,8 @@ namespace dwl::cli {
 namespace {
 
 constexpr const char* kHelp =
-    "Commands (one per line; blanks separate words, double quotes group them, # starts a comment):\n"
+    "Commands (one per line; blanks separate words, double or single quotes group them,\n"
+    "# starts a comment):\n"
     "  host version=TEXT explorers=N [decimal=C] [thousands=C] [safe-mail-item=missing] [agent=record]\n"
     "                                      the simulated Outlook, before connecting\n"
     "                                      (default 11.0.8217, 1 explorer, the user's number format)\n"
@@ -75,16 +76,16 @@ std::vector<std::string> SplitScriptLine(const std::string& line) {
   std::vector<std::string> words;
   std::string word;
   bool inWord = false;
-  bool quoted = false;
+  char quote = 0;  // the quote that is open, if any
   for (const char c : line) {
-    if (quoted) {
-      if (c == '"') {
-        quoted = false;
+    if (quote != 0) {
+      if (c == quote) {
+        quote = 0;
       } else {
         word.push_back(c);
       }
-    } else if (c == '"') {
-      quoted = true;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
       inWord = true;
     } else if (c == '#') {
       break;
@@ -97,7 +98,7 @@ std::vector<std::string> SplitScriptLine(const std::string& line) {
       inWord = true;
     }
   }
-  Require(!quoted, "a double quote is not closed");
+  Require(quote == 0, std::string("a ") + (quote == '"' ? "double" : "single") + " quote is not closed");
   if (inWord) words.push_back(std::move(word));
   return words;
 }
@@ -384,7 +385,16 @@ void SimSession::Print(const std::vector<std::string>& args) {
 }
 
 void SimSession::PrintWindow(const std::string& name, const std::string& what) {
-  const auto window = Outlook().Window(name);
+  auto window = Outlook().Window(name);
+  if (!window && what == "toolbars") {
+    // A closed window: what the add-in left when it closed.
+    if (const auto closed = Outlook().ClosedWindow(name); closed && closed->toolbarsAtClose) {
+      std::string names;
+      for (const std::string& bar : *closed->toolbarsAtClose) names += (names.empty() ? "" : ", ") + bar;
+      out_ << names << "\n";
+      return;
+    }
+  }
   Require(window != nullptr, "no window named " + name);
   const auto mail = window->Mail();
   const auto needMail = [&] {
@@ -522,7 +532,10 @@ void SimSession::PrintDialog(const std::string& what) {
          << ", window " << dialog->ClientArea.height << ", name column "
          << dialog->ListView1.ColumnHeaders[0].Width << ", banner " << dialog->imageHeaderOverlay.Rect.left
          << " " << dialog->imageHeaderOverlay.Rect.top << " " << dialog->imageHeaderOverlay.Rect.width
-         << "x" << dialog->imageHeaderOverlay.Rect.height << "\n";
+         << "x" << dialog->imageHeaderOverlay.Rect.height << " ("
+         << (dialog->imageHeaderOverlay.Picture ? pictures_.NameOf(*dialog->imageHeaderOverlay.Picture)
+                                                : "no picture")
+         << ")\n";
   } else {
     throw SimUsageError("'print dialog' cannot print '" + what + "'");
   }

@@ -24,8 +24,9 @@ class SimUsageError : public std::runtime_error {
   using std::runtime_error::runtime_error;
 };
 
-// Splits a script line into words: blanks separate, double quotes group, and
-// "#" outside quotes starts a comment. Throws SimUsageError for an open quote.
+// Splits a script line into words: blanks separate, double or single quotes
+// group (each may hold the other), and "#" outside quotes starts a comment.
+// Throws SimUsageError for an open quote.
 std::vector<std::string> SplitScriptLine(const std::string& line);
 
 class SimSession {

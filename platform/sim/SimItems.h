@@ -4,6 +4,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -74,6 +75,9 @@ class SimInspector : public host::Inspector {
   }
 
   void RaiseActivate() { activate_.Raise(report_); }
+  // The window closed: the names of its temporary toolbars as the Close
+  // handlers left them, before the host discarded them.
+  std::optional<std::vector<std::string>> toolbarsAtClose;
   const std::string& Name() const { return name_; }
   // The mail item, or nullptr for another kind of item.
   std::shared_ptr<SimMailItem> Mail() const { return mail_; }

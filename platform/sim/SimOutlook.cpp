@@ -151,6 +151,13 @@ std::shared_ptr<SimInspector> SimOutlook::Window(const std::string& name) const 
   return nullptr;
 }
 
+std::shared_ptr<SimInspector> SimOutlook::ClosedWindow(const std::string& name) const {
+  for (auto it = closed_.rbegin(); it != closed_.rend(); ++it) {
+    if ((*it)->Name() == name) return *it;
+  }
+  return nullptr;
+}
+
 void SimOutlook::Activate(const std::string& name) {
   auto window = Window(name);
   if (!window) throw NoSuch("no window named " + name);
@@ -162,8 +169,13 @@ void SimOutlook::Close(const std::string& name) {
   auto window = Window(name);
   if (!window) throw NoSuch("no window named " + name);
   if (const auto mail = window->Mail(); mail && !mail->RaiseClose()) return;
+  window->toolbarsAtClose.emplace();
+  for (const auto& bar : window->Bars().Bars()) {
+    if (bar->Temporary()) window->toolbarsAtClose->push_back(bar->Name());
+  }
   window->Bars().DiscardTemporary();
   std::erase(windows_, window);
+  closed_.push_back(window);
   if (active_ == window) active_ = windows_.empty() ? nullptr : windows_.back();
 }
 

@@ -56,6 +56,8 @@ class SimOutlook : public host::Application, public std::enable_shared_from_this
   void ClickLastButton();
 
   std::shared_ptr<SimInspector> Window(const std::string& name) const;
+  // The window of that name that closed last, or nullptr.
+  std::shared_ptr<SimInspector> ClosedWindow(const std::string& name) const;
   const std::vector<std::shared_ptr<SimInspector>>& Windows() const { return windows_; }
   int ExplorerCount() const { return static_cast<int>(explorers_.size()); }
   std::vector<SimAddIn>& AddIns() { return addIns_; }
@@ -76,6 +78,7 @@ class SimOutlook : public host::Application, public std::enable_shared_from_this
   HostErrorReport report_;
   std::vector<std::shared_ptr<SimExplorer>> explorers_;
   std::vector<std::shared_ptr<SimInspector>> windows_;
+  std::vector<std::shared_ptr<SimInspector>> closed_;
   std::shared_ptr<SimInspector> active_;
   std::weak_ptr<SimControl> lastButton_;
   std::shared_ptr<SimInspectorList> inspectors_;

@@ -1,18 +1,25 @@
 #!/usr/bin/env bash
-# Runs a dwl sim script as a new user would (a fresh HOME) and compares its
-# whole output, standard error and exit code included, with the expected file.
+# Runs a dwl sim script as a new user would (a fresh HOME, an empty working
+# folder) and compares its whole output, standard error and exit code
+# included, with the expected file.
 set -uo pipefail
 dwl="$1"
 script="$2"
 expected="$3"
-home=$(mktemp -d)
-trap 'rm -rf "$home"' EXIT
-cd "$(dirname "$script")"
-actual=$(env -u XDG_CONFIG_HOME -u XDG_DOCUMENTS_DIR HOME="$home" LC_ALL=C \
-           "$dwl" sim "$(basename "$script")" 2>&1; echo "exit $?")
-# Paths that differ between machines.
-actual=${actual//"$home"/"~"}
+work=$(mktemp -d)
+trap 'rm -rf "$work"' EXIT
+mkdir "$work/home"
+# A picture for the clipboard commands.
+cp "$(dirname "$script")/../../resources/add_file_icon.bmp" "$work/picture.bmp"
+cd "$work"
+actual=$(env -u XDG_CONFIG_HOME -u XDG_DOCUMENTS_DIR HOME="$work/home" LC_ALL=C \
+           "$dwl" sim "$script" 2>&1; echo "exit $?")
+# What differs between machines and runs: folders and new e-mail identifiers.
+actual=${actual//"$work/home"/"~"}
+actual=${actual//"$work"/"."}
 actual=${actual//"$(dirname "$dwl")"/"<bin>"}
+actual=$(printf '%s\n' "$actual" |
+         sed -E 's/[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}/<ID>/g')
 if ! diff -u "$expected" <(printf '%s\n' "$actual"); then
   echo "FAIL: $(basename "$script") differs from $(basename "$expected")" >&2
   exit 1
