@@ -139,7 +139,6 @@ void frmFiles::AddRow(EmailAttachment& attachment) {
 }
 
 void frmFiles::AddFiles(const std::vector<std::string>& paths) {
-  AddingFiles adding(cmdOk);
   for (const std::string& path : paths) {
     EmailAttachment attachment;
     attachment.set_FilePath(path);
@@ -155,13 +154,18 @@ void frmFiles::cmdAdd_Click() {
   record.initialDirectory = processor_->getBrowsePath();
   const OpenFileDialogResult chosen = ShowOpenFileDialog(true);
   if (!chosen.Cancelled) {
-    DoEvents();
     std::vector<std::string> paths;
     for (int i = 1; i <= chosen.FileCount; ++i) {
       paths.push_back(chosen.FolderPath + chosen.FileNames[static_cast<std::size_t>(i)]);
     }
-    AddFiles(paths);
-    processor_->setBrowsePath(chosen.FolderPath);
+    {
+      // Off before pending events run: a close now would leave the loop
+      // below without its processor.
+      AddingFiles adding(cmdOk);
+      DoEvents();
+      AddFiles(paths);
+      processor_->setBrowsePath(chosen.FolderPath);
+    }
     DoEvents();
   }
   UpdateTotals();
@@ -176,7 +180,10 @@ void frmFiles::ListView1_OLEDragDrop(const std::vector<std::string>& files) {
       // An item that cannot be looked at is skipped.
     }
   }
-  if (!existing.empty()) AddFiles(existing);
+  if (!existing.empty()) {
+    AddingFiles adding(cmdOk);
+    AddFiles(existing);
+  }
   UpdateTotals();
 }
 
@@ -194,6 +201,7 @@ void frmFiles::ListView1_KeyDown(int KeyCode, int) {
 void frmFiles::ListView1_AfterLabelEdit(int& Cancel, std::string&) { Cancel = 1; }
 
 void frmFiles::UpdateTotals() {
+  if (!processor_) return;  // the user closed the window while events ran
   const std::shared_ptr<Email> email = processor_->GetEmail();
   lblFiles.Caption = std::to_string(email->NumberOfAttachments()) + " Files";
   const double total = email->Size();

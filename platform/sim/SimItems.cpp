@@ -3,12 +3,8 @@
 namespace dwl::sim {
 
 void SimMailItem::Save() {
-  if (!failNextSave.empty()) {
-    const std::string reason = std::move(failNextSave);
-    failNextSave.clear();
-    throw Error(errc::kUnknown, "MailItem.Save", reason);
-  }
   ++saves;
+  if (saves == failOnSave) throw Error(errc::kUnknown, "MailItem.Save", failReason);
 }
 
 bool SimMailItem::RaiseSend() {

@@ -43,8 +43,10 @@ class SimMailItem : public host::MailItem, public std::enable_shared_from_this<S
   bool sent = false;
   std::string mileage;
   int saves = 0;
-  // A failure the next Save raises (for tests of failing hosts).
-  std::string failNextSave;
+  // Save number `failOnSave` (counting from 1; 0 for none) fails with
+  // `failReason`, as a full store would.
+  int failOnSave = 0;
+  std::string failReason = "The operation failed.";
 
  private:
   HostErrorReport report_;

@@ -2,6 +2,8 @@
 
 #include <filesystem>
 
+#include "dialogs/frmFiles.h"
+#include "mail/EmailQueue.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
 
@@ -20,16 +22,22 @@ SimHost::SimHost(const std::string& version, int explorers)
   services.pictures = &pictures;
   services.objects = &objects;
   services.settingsStore = &settingsStore;
+  services.transferAgent = &transferAgent;
+  services.fileDialogs = &fileDialogs;
   installed_.emplace(services);
   for (const char* icon : {"add_file_icon.bmp", "add_file_icon_XP.bmp"}) {
     std::filesystem::copy_file(std::filesystem::path(DWL_RESOURCES_DIR) / icon,
                                std::filesystem::path(platform.Module()) / "temp" / icon);
   }
   frmAddIn::ReleaseInstance();
+  frmFiles::ReleaseInstance();
+  frmFiles::Instance()->SetView(&dialogWindow);
 }
 
 SimHost::~SimHost() {
   frmAddIn::ReleaseInstance();
+  frmFiles::ReleaseInstance();
+  EmailQueue::ReleaseInstance();
   AppSettings::ReleaseInstance();
   ApplicationLog::ReleaseInstance();
 }

@@ -34,6 +34,9 @@ class SimHost {
   sim::SimPictureFiles pictures;
   sim::SimObjectFactory objects;
   sim::SimSettingsStore settingsStore;
+  sim::SimTransferAgent transferAgent;
+  sim::SimFileDialogs fileDialogs;
+  sim::SimDialogWindow dialogWindow;
   std::shared_ptr<sim::SimOutlook> outlook;
 
  private:

@@ -18,6 +18,7 @@ actual=$(env -u XDG_CONFIG_HOME -u XDG_DOCUMENTS_DIR HOME="$work/home" LC_ALL=C 
 actual=${actual//"$work/home"/"~"}
 actual=${actual//"$work"/"."}
 actual=${actual//"$(dirname "$dwl")"/"<bin>"}
+actual=${actual//"$(dirname "$script")/"/""}
 actual=$(printf '%s\n' "$actual" |
          sed -E 's/[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}/<ID>/g')
 if ! diff -u "$expected" <(printf '%s\n' "$actual"); then

@@ -1,0 +1,206 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+
+#include "compose/DownloadLinkNotice.h"
+#include "compose/MailProcessor.h"
+#include "mail/Email.h"
+#include "mail/EmailQueue.h"
+#include "tests/addin/SimHost.h"
+
+namespace dwl {
+namespace {
+
+TEST(NoticeTest, TheSentenceCountsTheFiles) {
+  EXPECT_EQ(notice::Sentence(1, false), "There is 1 attachment linked to this e-mail:\r\n");
+  EXPECT_EQ(notice::Sentence(3, false), "There are 3 attachments linked to this e-mail:\r\n");
+  EXPECT_EQ(notice::Sentence(1, true), "There is 1 extra attachment linked to this e-mail:\r\n");
+  EXPECT_EQ(notice::Sentence(2, true), "There are 2 extra attachments linked to this e-mail:\r\n");
+}
+
+TEST(NoticeTest, TheBodyTagIsFoundWhateverItsCase) {
+  EXPECT_EQ(notice::InsertionPoint("<html><BODY class=\"x\">text"), 22u);
+  EXPECT_EQ(notice::InsertionPoint("<body>"), 6u);
+  EXPECT_EQ(notice::InsertionPoint("<p>no body tag</p>"), std::string::npos);
+  EXPECT_EQ(notice::InsertionPoint("<body"), std::string::npos) << "a tag that never closes";
+}
+
+class SendTest : public ::testing::Test {
+ protected:
+  explicit SendTest(const std::string& version = "11.0.8217") : host(version) {}
+  void SetUp() override {
+    host.ConnectAddIn();
+    window = host.outlook->Open("m1", sim::SimOutlook::ItemKind::Mail, false, true);
+    mail = window->Mail();
+    processor = frmAddIn::Instance()->Slot(0);
+  }
+  void AddFiles(int count) {
+    for (int i = 0; i < count; ++i) {
+      const std::string path = host.platform.Path("file" + std::to_string(i) + ".bin");
+      testing::WriteBytes(path, std::string(100 + i, 'x'));
+      processor->AddAttachment(path);
+    }
+  }
+  std::string Link() {
+    return AppSettings::Instance()->getFileDownloadUrl() + processor->GetEmail()->get_ID();
+  }
+  std::vector<std::string> QueueFiles() {
+    std::vector<std::string> names;
+    for (const auto& entry :
+         std::filesystem::directory_iterator(AppSettings::Instance()->getMailQueueDirectory())) {
+      names.push_back(entry.path().filename().string());
+    }
+    return names;
+  }
+
+  testing::SimHost host;
+  std::shared_ptr<sim::SimInspector> window;
+  std::shared_ptr<sim::SimMailItem> mail;
+  std::shared_ptr<MailProcessor> processor;
+};
+
+TEST_F(SendTest, WithoutFilesTheMessageGoesAsWritten) {
+  mail->body = "as written";
+  host.outlook->Send("m1");
+  EXPECT_EQ(mail->body, "as written");
+  EXPECT_EQ(mail->saves, 0);
+  EXPECT_TRUE(QueueFiles().empty());
+  EXPECT_TRUE(host.transferAgent.commandLines.empty());
+  EXPECT_TRUE(mail->sent);
+}
+
+TEST_F(SendTest, APlainBodyGetsThePlainNoticeOnTop) {
+  AddFiles(3);
+  mail->body = "Hello,\r\nsee the files.";
+  host.outlook->Send("m1");
+  EXPECT_EQ(mail->body, "There are 3 attachments linked to this e-mail:\r\n" + Link() +
+                            "\r\n\r\n" + std::string(60, '-') + "\r\n\r\nHello,\r\nsee the files.");
+  EXPECT_EQ(mail->bodyFormat, sim::kFormatPlain) << "a plain message keeps its format";
+  EXPECT_EQ(mail->htmlBody, "");
+  EXPECT_NE(mail->body.find("/?e=" + processor->GetEmail()->get_ID() + "\r\n"), std::string::npos)
+      << "the identifier right after the address";
+}
+
+TEST_F(SendTest, AnHtmlBodyGetsTheNoticeRightAfterItsBodyTag) {
+  AddFiles(2);
+  mail->hostAttachments = 1;
+  mail->htmlBody = "<html><BODY class=\"x\"><p>Hi</p></BODY></html>";
+  host.outlook->Send("m1");
+  const std::string html = notice::Html(notice::Sentence(2, true), Link());
+  EXPECT_EQ(mail->htmlBody, "<html><BODY class=\"x\">" + html + "<p>Hi</p></BODY></html>");
+  EXPECT_EQ(html, "<div style=\"font-family: arial, helvetica, verdana; font-size: 10pt;\">"
+                  "There are 2 extra attachments linked to this e-mail:<br />\r\n<a href=\"" +
+                      Link() + "\">" + Link() + "</a><br /><br />" + std::string(60, '-') +
+                      "<br /><br /></div>");
+  EXPECT_EQ(mail->bodyFormat, sim::kFormatHTML);
+}
+
+TEST_F(SendTest, AnHtmlBodyWithoutBodyTagIsWrapped) {
+  AddFiles(1);
+  mail->htmlBody = "<p>fragment</p>";
+  mail->bodyFormat = sim::kFormatPlain;
+  host.outlook->Send("m1");
+  EXPECT_EQ(mail->htmlBody, notice::HtmlDocument(notice::Html(notice::Sentence(1, false), Link()) +
+                                                 "<p>fragment</p>"));
+  EXPECT_EQ(mail->htmlBody.rfind(
+                "<html><body style=\"font-family: arial, helvetica, verdana; font-size: 10pt;\"><div ", 0),
+            0u);
+  EXPECT_EQ(mail->bodyFormat, sim::kFormatHTML) << "version 11 sends it as HTML";
+}
+
+TEST_F(SendTest, AnEmptyMessageGetsTheNoticeAlone) {
+  AddFiles(1);
+  host.outlook->Send("m1");
+  EXPECT_EQ(mail->htmlBody, notice::HtmlDocument(notice::Html(notice::Sentence(1, false), Link())));
+  EXPECT_EQ(mail->body, "");
+}
+
+class SendVersion10Test : public SendTest {
+ protected:
+  SendVersion10Test() : SendTest("10.0.2627") {}
+};
+
+TEST_F(SendVersion10Test, TheBodyFormatIsLeftAlone) {
+  AddFiles(1);
+  mail->htmlBody = "<body>x</body>";
+  mail->bodyFormat = sim::kFormatPlain;
+  host.outlook->Send("m1");
+  EXPECT_EQ(mail->bodyFormat, sim::kFormatPlain);
+  EXPECT_NE(mail->htmlBody.find("There is 1 attachment"), std::string::npos);
+}
+
+TEST_F(SendTest, TheRecordGoesToTheQueueWithSubjectRecipientsAndPassword) {
+  AddFiles(2);
+  processor->setPassword("pw");
+  mail->to = {"a@example.org", "b@example.org"};
+  mail->cc = {"c@example.org"};
+  mail->subject = "Figures";
+  host.outlook->Send("m1");
+  EXPECT_TRUE(host.outlook->TakeHostErrors().empty());
+  ASSERT_EQ(QueueFiles(), std::vector<std::string>{processor->GetEmail()->get_ID() + ".txt"});
+  const auto queued = EmailQueue::Instance()->getEmails();
+  ASSERT_EQ(queued.size(), 1u);
+  EXPECT_EQ(queued[0]->get_Subject(), "Figures");
+  EXPECT_EQ(queued[0]->get_Password(), "pw");
+  EXPECT_EQ(queued[0]->get_Recipients(),
+            (std::vector<std::string>{"a@example.org", "b@example.org", "c@example.org"}));
+  EXPECT_EQ(queued[0]->NumberOfAttachments(), 2);
+  EXPECT_EQ(host.transferAgent.commandLines,
+            std::vector<std::string>{host.platform.Module() + "/TransferAgent -o"});
+  EXPECT_GE(mail->saves, 2) << "saved before the notice and with it";
+}
+
+TEST_F(SendTest, AnEmptySubjectIsQueuedEmpty) {
+  AddFiles(1);
+  host.outlook->Send("m1");
+  EXPECT_EQ(EmailQueue::Instance()->getEmails().at(0)->get_Subject(), "");
+}
+
+TEST_F(SendTest, AFailedFinalSaveQueuesNothingAndTellsTheUser) {
+  AddFiles(1);
+  mail->body = "text";
+  mail->failOnSave = 2;  // the first save works; the notice's save fails
+  mail->failReason = "the store is full";
+  host.outlook->Send("m1");
+  const auto errors = host.outlook->TakeHostErrors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].Description(), "the store is full");
+  EXPECT_TRUE(QueueFiles().empty());
+  EXPECT_TRUE(host.transferAgent.commandLines.empty());
+  ASSERT_EQ(host.platform.alerts.shown.size(), 1u);
+  EXPECT_EQ(host.platform.alerts.shown[0].text,
+            "The Dropwell files of this message could not be queued: the store is full");
+  EXPECT_TRUE(mail->sent) << "the host sends the message anyway";
+  const auto log = host.LogMessages();
+  EXPECT_NE(std::find(log.begin(), log.end(), "objMailItem_Send:02:the store is full, 440"), log.end());
+}
+
+TEST_F(SendTest, AQueueThatCannotBeWrittenIsToldToo) {
+  AddFiles(1);
+  mail->body = "text";
+  std::filesystem::remove_all(AppSettings::Instance()->getMailQueueDirectory());
+  testing::WriteBytes(AppSettings::Instance()->getMailQueueDirectory().substr(
+                          0, AppSettings::Instance()->getMailQueueDirectory().size() - 1),
+                      "a file where the queue folder should be");
+  host.outlook->Send("m1");
+  EXPECT_EQ(host.outlook->TakeHostErrors().size(), 1u);
+  ASSERT_EQ(host.platform.alerts.shown.size(), 1u);
+  EXPECT_EQ(host.platform.alerts.shown[0].text.rfind("The Dropwell files of this message could not be queued: ", 0), 0u);
+  EXPECT_NE(mail->body.find("There is 1 attachment"), std::string::npos)
+      << "the notice is in the message: exactly why the user must hear of it";
+}
+
+TEST_F(SendTest, WithoutTheSafeMailItemNothingIsWrittenOrQueued) {
+  AddFiles(1);
+  host.objects.safeMailItemInstalled = false;
+  mail->body = "untouched";
+  host.outlook->Send("m1");
+  EXPECT_EQ(host.outlook->TakeHostErrors().size(), 1u);
+  EXPECT_EQ(mail->body, "untouched");
+  EXPECT_TRUE(QueueFiles().empty());
+  EXPECT_EQ(host.platform.alerts.shown.size(), 1u);
+}
+
+}  // namespace
+}  // namespace dwl
