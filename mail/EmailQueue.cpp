@@ -61,9 +61,11 @@ void WriteQueueFile(const Email& email, TaggedFileWriter& out) {
   }
 }
 
+}  // namespace
+
 // Accepts more than WriteQueueFile writes: entries in any order, unknown
 // lines passed over. Attachments whose files are gone are left out.
-std::shared_ptr<Email> ReadQueueFile(const std::string& path) {
+std::shared_ptr<Email> EmailQueue::ReadQueueFile(const std::string& path) {
   const std::unique_ptr<TextReader> file = ThePlatform().files->OpenTextForReading(path);
   TaggedFileReader in(*file);
   auto email = std::make_shared<Email>();
@@ -97,7 +99,16 @@ std::shared_ptr<Email> ReadQueueFile(const std::string& path) {
   return email;
 }
 
-}  // namespace
+void EmailQueue::RewriteQueueFile(const Email& readBack, const std::string& path) {
+  Email record = readBack;
+  const std::string& body = record.get_Body();
+  if (body.size() >= 2 && body.compare(body.size() - 2, 2, "\r\n") == 0) {
+    record.set_Body(body.substr(0, body.size() - 2));
+  }
+  const std::string name = path.substr(path.find_last_of(ThePlatform().files->Separator()) + 1);
+  WriteTaggedFile(path, scratchFolder_ + name + ".new", FileAccess::Private,
+                  [&](TaggedFileWriter& out) { WriteQueueFile(record, out); });
+}
 
 EmailQueue::EmailQueue() {
   const std::shared_ptr<AppSettings> settings = AppSettings::Instance();

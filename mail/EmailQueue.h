@@ -61,6 +61,14 @@ class EmailQueue {
   // ID does not name its file.
   std::shared_ptr<Email> MostRecentEmail();
 
+  // One queue file as a record, read as getEmails reads each file.
+  static std::shared_ptr<Email> ReadQueueFile(const std::string& path);
+  // Writes `readBack`, a record read from `path`, back to that same file in
+  // one step (TransferAgent keeps its progress there). The reader gave the
+  // body one more line break; it is not written back, so the file does not
+  // grow with every rewrite.
+  void RewriteQueueFile(const Email& readBack, const std::string& path);
+
  private:
   void LoadQueueFiles();
   // The queue file of `id`; throws when `id` cannot be a file name there.

@@ -617,5 +617,35 @@ TEST_F(EmailQueueTest, IDsThatAreFileNamesAreTaken) {
   EXPECT_TRUE(testing::ThrowsError(kObjectNotSet, [&] { queue->AddEmail(nullptr); }));
 }
 
+TEST_F(EmailQueueTest, ARewriteKeepsTheFileAsItWasButForTheChange) {
+  auto email = NewEmail("R1");
+  email->set_Subject("S");
+  email->set_Body("line one\r\nline two");
+  email->AddAttachment(FileOf("a.bin", 3));
+  email->AddRecipient("r@example.org");
+  queue->AddEmail(email);
+  const std::string before = ReadBytes(QueueFile("R1"));
+
+  // A file whose name is not its ID is rewritten where it lies.
+  const std::string other = queueFolder + "renamed.txt";
+  std::filesystem::rename(QueueFile("R1"), other);
+  for (int round = 0; round < 3; ++round) {
+    const auto read = EmailQueue::ReadQueueFile(other);
+    queue->RewriteQueueFile(*read, other);
+  }
+  EXPECT_EQ(ReadBytes(other), before) << "rewriting what was read changes nothing, however often";
+
+  const auto read = EmailQueue::ReadQueueFile(other);
+  read->set_CreatedOnServer(true);
+  read->get_attachments()[0]->set_ID("att-7");
+  queue->RewriteQueueFile(*read, other);
+  const auto again = EmailQueue::ReadQueueFile(other);
+  EXPECT_TRUE(again->get_CreatedOnServer());
+  EXPECT_EQ(again->get_attachments()[0]->get_ID(), "att-7");
+  EXPECT_EQ(again->get_Body(), "line one\r\nline two\r\n");
+  EXPECT_EQ(FilesIn(queueFolder), std::vector<std::string>{"renamed.txt"});
+  EXPECT_EQ(FilesIn(appFolder).size(), 1u) << "only settings.cfg: no temporary file is left";
+}
+
 }  // namespace
 }  // namespace dwl
