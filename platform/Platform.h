@@ -8,6 +8,7 @@
 #include "platform/CodePage.h"
 #include "platform/Error.h"
 #include "platform/Console.h"
+#include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
 #include "platform/SettingsStore.h"
 #include "platform/Shell.h"
@@ -26,6 +27,7 @@ struct Platform {
   TransferAgentControl* transferAgent = nullptr;
   Console* console = nullptr;
   UserAlerts* alerts = nullptr;
+  EventLoop* eventLoop = nullptr;
 };
 
 // The installed services. Using it before anything was installed is a

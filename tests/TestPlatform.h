@@ -4,6 +4,7 @@
 // its lifetime and starts and ends with no singletons alive.
 #pragma once
 
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -14,6 +15,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Platform.h"
+#include "platform/portable/PortableEventLoop.h"
 #include "platform/portable/PortableFileSystem.h"
 #include "platform/portable/PortableSystem.h"
 
@@ -100,6 +102,12 @@ class TestPlatform {
   FakeTransferAgentControl transferAgent;
   ScriptedConsole console;
   RecordingAlerts alerts;
+  // The event loop's timers run on test time, which moves only by AdvanceTime.
+  std::chrono::steady_clock::time_point time{};
+  portable::PortableEventLoop eventLoop{codePage, [this] { return time; }};
+
+  // Moves test time on and runs the timer ticks and other events now due.
+  void AdvanceTime(std::chrono::milliseconds by);
 
  private:
   std::filesystem::path root_;

@@ -14,6 +14,7 @@ Platform PortablePlatform::Services() {
   services.transferAgent = &transferAgent_;
   services.console = &console_;
   services.alerts = &alerts_;
+  services.eventLoop = &eventLoop_;
   return services;
 }
 

@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "platform/portable/PortableEventLoop.h"
 #include "platform/portable/PortableFileSystem.h"
 #include "platform/portable/PortableSettingsStore.h"
 #include "platform/portable/PortableSystem.h"
@@ -20,6 +21,8 @@ class PortablePlatform {
 
   // The services, for a caller that wants to wrap one of them.
   Platform Services();
+  // The program's event loop, which its main() runs.
+  PortableEventLoop& Loop() { return eventLoop_; }
 
  private:
   PortableFileSystem files_;
@@ -30,6 +33,7 @@ class PortablePlatform {
   PortableTransferAgentControl transferAgent_;
   PortableConsole console_;
   StderrAlerts alerts_;
+  PortableEventLoop eventLoop_{codePage_};
   ScopedPlatform installed_;
 };
 
