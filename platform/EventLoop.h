@@ -3,6 +3,7 @@
 // a program creates the loop (platform/portable) and runs it.
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -19,6 +20,9 @@ class EventLoop {
   virtual std::unique_ptr<PeriodicTimer> NewTimer(std::function<void()> onTick) = 0;
   // A closed socket.
   virtual std::unique_ptr<TcpSocket> NewTcpSocket() = 0;
+  // For the owner program: handles events until `done` holds or `limit` of
+  // real time has passed; whether `done` holds. Not for use inside a handler.
+  virtual bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;
 };
 
 }  // namespace dwl

@@ -8,6 +8,8 @@ namespace {
 
 const Subcommand kSubcommands[] = {
     {"config", "show and change the user's Dropwell settings", RunConfig},
+    {"server", "run a transfer server for trying and testing the client", RunServer},
+    {"upload", "upload files as one e-mail to the transfer server", RunUpload},
 };
 
 void PrintHelp(std::ostream& out) {

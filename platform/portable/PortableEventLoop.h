@@ -43,9 +43,7 @@ class PortableEventLoop : public EventLoop {
   void Run();
   // Runs the events that are ready now, without waiting; how many ran.
   std::size_t Poll();
-  // Runs events until `done` holds or `limit` of real time has passed;
-  // whether `done` holds.
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit);
+  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) override;
   // Makes Run return after the event in progress.
   void Stop();
 

@@ -130,6 +130,7 @@ class NoTimersLoop : public EventLoop {
     throw Error(errc::kOutOfMemory, "NoTimersLoop", "no timers");
   }
   std::unique_ptr<TcpSocket> NewTcpSocket() override { return nullptr; }
+  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds) override { return done(); }
 };
 
 TEST(CTimeoutWithoutTimers, TheFirstStartFails) {
