@@ -67,7 +67,8 @@ bool PortableEventLoop::RunUntil(const std::function<bool()>& done,
   while (!done()) {
     const auto left = deadline - std::chrono::steady_clock::now();
     if (left <= std::chrono::steady_clock::duration::zero()) return false;
-    context_.run_one_for(left);
+    // Waiting costs more than a handler that is ready: try that first.
+    if (context_.poll_one() == 0) context_.run_one_for(left);
     if (context_.stopped()) context_.restart();
   }
   return true;
