@@ -14,26 +14,14 @@ small_mib="${2:-64}"
 [ -x "$dwl" ] || { echo "build first: cmake --build --preset default" >&2; exit 1; }
 [ -x /usr/bin/time ] || { echo "needs /usr/bin/time (apt-get install time)" >&2; exit 1; }
 
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source scripts/dwl-server.sh
+use_scratch_folder
 export HOME="$work/home"
 mkdir -p "$HOME"
 unset XDG_CONFIG_HOME
 
-"$dwl" server --store "$work/store" > "$work/server.txt" 2>&1 &
-server_pid=$!
-port=""
-for _ in $(seq 100); do
-  port=$(sed -n 's/^dwl server: listening on 127\.0\.0\.1:\([0-9]*\), store .*/\1/p' "$work/server.txt")
-  [ -n "$port" ] && break
-  sleep 0.05
-done
-[ -n "$port" ] || { echo "the server did not start: $(cat "$work/server.txt")" >&2; exit 1; }
+start_dwl_server "$dwl" "$work/store"
+port=$dwl_server_port
 
 run() {
   local mib="$1"

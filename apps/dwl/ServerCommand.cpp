@@ -2,9 +2,9 @@
 // trying the client.
 #include <asio/signal_set.hpp>
 
-#include <charconv>
 #include <csignal>
 
+#include "apps/dwl/CommandLine.h"
 #include "apps/dwl/Subcommands.h"
 #include "apps/dwl/server/TransferServer.h"
 #include "platform/Platform.h"
@@ -34,17 +34,7 @@ constexpr const char* kHelp =
     "\n"
     "On start it prints the address and port it listens on.\n";
 
-int Usage(std::ostream& err, const std::string& problem) {
-  err << "dwl server: " << problem << " (see dwl server --help)\n";
-  return 2;
-}
-
-template <class Number>
-bool ParseNumber(const std::string& text, Number& value) {
-  const char* end = text.data() + text.size();
-  const auto result = std::from_chars(text.data(), end, value);
-  return !text.empty() && result.ec == std::errc() && result.ptr == end;
-}
+int Usage(std::ostream& err, const std::string& problem) { return UsageError(err, "server", problem); }
 
 }  // namespace
 

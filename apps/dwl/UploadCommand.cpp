@@ -1,9 +1,9 @@
 // dwl upload: sends files as one e-mail through the transfer client, the way
 // TransferAgent does, resuming after a lost connection.
-#include <charconv>
 #include <chrono>
 
 #include "apps/dwl/EmailUploader.h"
+#include "apps/dwl/CommandLine.h"
 #include "apps/dwl/Subcommands.h"
 #include "platform/Platform.h"
 #include "support/AppSettings.h"
@@ -33,17 +33,7 @@ constexpr const char* kHelp =
     "  --attempts N            connections to try in a row without progress\n"
     "                          (default 5)\n";
 
-int Usage(std::ostream& err, const std::string& problem) {
-  err << "dwl upload: " << problem << " (see dwl upload --help)\n";
-  return 2;
-}
-
-template <class Number>
-bool ParseNumber(const std::string& text, Number& value) {
-  const char* end = text.data() + text.size();
-  const auto result = std::from_chars(text.data(), end, value);
-  return !text.empty() && result.ec == std::errc() && result.ptr == end;
-}
+int Usage(std::ostream& err, const std::string& problem) { return UsageError(err, "upload", problem); }
 
 // Body lines end in CR LF on the wire; a shell gives LF.
 std::string CrLfLines(const std::string& text) {

@@ -5,32 +5,23 @@
 
 #include <sstream>
 
-#include "apps/dwl/server/TransferServer.h"
-#include "tests/TestPlatform.h"
+#include "tests/apps/LoopbackServerFixture.h"
 
 namespace dwl {
 namespace {
 
 using namespace std::chrono_literals;
 
-class EmailUploaderTest : public ::testing::Test {
+class EmailUploaderTest : public testing::LoopbackServerFixture {
  protected:
   EmailUploaderTest() {
     Platform services = platform.services;
     services.eventLoop = &loop;
     realTime.emplace(services);
-    settings->RefreshSettings();
-    settings->setUsername("alice");
-    settings->setPassword("secret");
-    options.store = platform.Path("store");
-    options.user = "alice";
-    options.password = "secret";
   }
+  ~EmailUploaderTest() override { server.reset(); }  // before its loop
 
-  void StartServer() {
-    server.emplace(loop.Context(), options);
-    settings->setRemoteServer("127.0.0.1", server->Port());
-  }
+  void StartServer() { LoopbackServerFixture::StartServer(loop.Context()); }
 
   std::shared_ptr<Email> MessageWith(const std::string& bytes) {
     testing::WriteBytes(platform.Path("file.bin"), bytes);
@@ -47,12 +38,8 @@ class EmailUploaderTest : public ::testing::Test {
     return loop.RunUntil([&] { return uploader.Done(); }, 30s);
   }
 
-  testing::TestPlatform platform;
   portable::PortableEventLoop loop{platform.codePage};
   std::optional<ScopedPlatform> realTime;
-  std::shared_ptr<AppSettings> settings = AppSettings::Instance();
-  server::ServerOptions options;
-  std::optional<server::TransferServer> server;
   std::ostringstream out;
   std::ostringstream err;
 };

@@ -1,13 +1,11 @@
 // The transfer client against the reference server, over loopback, on one loop.
-#include "apps/dwl/server/TransferServer.h"
-
 #include <asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
 
 #include <random>
 #include <sstream>
 
-#include "tests/TestPlatform.h"
+#include "tests/apps/LoopbackServerFixture.h"
 #include "transfer/ServerCommunicator.h"
 
 namespace dwl {
@@ -65,22 +63,11 @@ class Owner : public ServerCommunicatorEvents {
   void Add(const std::string& event) { seen.push_back(event); }
 };
 
-class TransferServerTest : public ::testing::Test {
+class TransferServerTest : public testing::LoopbackServerFixture {
  protected:
-  TransferServerTest() {
-    settings->RefreshSettings();
-    settings->setUsername("alice");
-    settings->setPassword("secret");
-    options.store = platform.Path("store");
-    options.user = "alice";
-    options.password = "secret";
-    options.quietTime = 300ms;
-  }
+  TransferServerTest() { options.quietTime = 300ms; }
 
-  void StartServer() {
-    server.emplace(platform.eventLoop.Context(), options);
-    settings->setRemoteServer("127.0.0.1", server->Port());
-  }
+  void StartServer() { LoopbackServerFixture::StartServer(platform.eventLoop.Context()); }
 
   // A client with its socket and owner.
   struct Client {
@@ -122,10 +109,6 @@ class TransferServerTest : public ::testing::Test {
     return testing::ReadBytes(server->Store().AttachmentPath(attachment->get_ID()));
   }
 
-  testing::TestPlatform platform;
-  std::shared_ptr<AppSettings> settings = AppSettings::Instance();
-  server::ServerOptions options;
-  std::optional<server::TransferServer> server;
   int emails = 0;
 };
 

@@ -3,14 +3,18 @@
 # programs, loopback only.
 set -euo pipefail
 dwl="$1"
-work=$(mktemp -d)
-server_pid=""
-cleanup() {
-  [ -n "$server_pid" ] && kill "$server_pid" 2>/dev/null && wait "$server_pid" 2>/dev/null
-  rm -rf "$work"
-}
-trap cleanup EXIT
+source "$(dirname "$0")/../../scripts/dwl-server.sh"
+use_scratch_folder
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# Runs the rest of the line, which must exit 1 and end its output with a line matching $1.
+expect_failure() {
+  local pattern="$1"
+  shift
+  local code=0
+  "$@" > /dev/null 2> "$work/err.txt" || code=$?
+  [ "$code" -eq 1 ] || fail "'$*' exited $code"
+  tail -1 "$work/err.txt" | grep -q "$pattern" || fail "'$*' printed: $(cat "$work/err.txt")"
+}
 
 export HOME="$work/home"
 mkdir -p "$HOME"
@@ -24,24 +28,11 @@ set -e
 [ "$code" -eq 2 ] || fail "a bad port exited $code"
 [ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "a bad port printed: $(cat "$work/err.txt")"
 
-# Starts the server on a port the system picks; sets $port.
 start_server() {
-  "$dwl" server --store "$work/store" --user alice --password secret --max-size 10000000 \
-      > "$work/server.txt" 2>&1 &
-  server_pid=$!
-  for _ in $(seq 100); do
-    port=$(sed -n 's/^dwl server: listening on 127\.0\.0\.1:\([0-9]*\), store .*/\1/p' "$work/server.txt")
-    [ -n "$port" ] && return 0
-    sleep 0.05
-  done
-  fail "the server did not tell its port: $(cat "$work/server.txt")"
+  start_dwl_server "$dwl" "$work/store" --user alice --password secret --max-size 10000000 || fail "no server"
+  port=$dwl_server_port
 }
-stop_server() {
-  kill "$server_pid"
-  wait "$server_pid" || fail "the server exited $? on SIGTERM"
-  server_pid=""
-  grep -q '^dwl server: stopped$' "$work/server.txt" || fail "no stop line: $(cat "$work/server.txt")"
-}
+stop_server() { stop_dwl_server || fail "the server did not stop cleanly"; }
 
 start_server
 printf 'one\r\nFINA\r\n' > "$work/marker.txt"
@@ -65,21 +56,12 @@ tr -d '\r' < "$work/store/emails/$id.txt" | grep -qx 'a@example.org' || fail "no
 [ "$(stat -c %a "$work/store/emails/$id.txt")" = 600 ] || fail "the record is readable by others"
 
 # A wrong password and a too large e-mail fail with one clear line.
-set +e
-echo wrong | "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$work/marker.txt" \
-    > /dev/null 2> "$work/err.txt"; code=$?
-set -e
-[ "$code" -eq 1 ] || fail "a wrong password exited $code"
-tail -1 "$work/err.txt" | grep -q 'Login information not correct' || fail "wrong password: $(cat "$work/err.txt")"
+upload() { "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$@"; }
+expect_failure 'Login information not correct' upload "$work/marker.txt" <<< wrong
 head -c 10000001 /dev/zero > "$work/large.bin"
-set +e
-echo secret | "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$work/large.bin" \
-    > /dev/null 2> "$work/err.txt"; code=$?
-set -e
-[ "$code" -eq 1 ] || fail "a too large e-mail exited $code"
-tail -1 "$work/err.txt" | grep -q 'refuses an e-mail of this size' || fail "too large: $(cat "$work/err.txt")"
+expect_failure 'refuses an e-mail of this size' upload "$work/large.bin" <<< secret
 
-# A restarted server keeps what it has.
+# A restarted server keeps what it has and serves again.
 stop_server
 start_server
 echo secret | "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$work/marker.txt" \
