@@ -45,7 +45,7 @@ class EmailUploaderTest : public testing::LoopbackServerFixture {
 };
 
 TEST_F(EmailUploaderTest, ConnectsAgainAfterACutAndFinishes) {
-  options.cutAfterFileBytes = 1048576;
+  options.cutOnceAfterFileBytes = 1048576;
   StartServer();
   const std::string bytes(2 * 1048576, 'u');
   auto email = MessageWith(bytes);

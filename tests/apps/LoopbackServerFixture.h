@@ -22,6 +22,7 @@ class LoopbackServerFixture : public ::testing::Test {
     options.store = platform.Path("store");
     options.user = "alice";
     options.password = "secret";
+    options.keepTranscript = true;
   }
 
   // Starts the server on `context` and points the client at it.

@@ -35,8 +35,11 @@ struct ServerOptions {
   std::optional<double> maxSize;
   // How long the client stays silent after "FINA" CR LF before the file counts as whole.
   std::chrono::milliseconds quietTime{200};
-  // For tests: a connection is cut once this many file bytes arrived on it.
-  std::optional<std::uint64_t> cutAfterFileBytes;
+  // For tests: the first connection on which this many file bytes arrived
+  // is cut, as a broken network would.
+  std::optional<std::uint64_t> cutOnceAfterFileBytes;
+  // For tests: keep the transcript of command words (it grows with every command).
+  bool keepTranscript = false;
   // Where a line per connection and per finished e-mail goes; may be null.
   std::ostream* report = nullptr;
 };
@@ -55,15 +58,23 @@ class TransferServer {
   // Stops listening and closes every connection.
   void Stop();
 
-  // The command words received, over all connections in the order they
-  // came, with "FINA" where a file ended.
+  // With keepTranscript: the command words received, over all connections
+  // in the order they came, with "FINA" where a file ended.
   const std::vector<std::string>& Transcript() const { return transcript_; }
   std::size_t Connections() const { return sessions_.size(); }
+  // Whether a connection that received `fileBytes` is to be cut now.
+  bool CutDue(std::uint64_t fileBytes) {
+    if (cutDone_ || !options_.cutOnceAfterFileBytes || fileBytes < *options_.cutOnceAfterFileBytes) return false;
+    cutDone_ = true;
+    return true;
+  }
 
  private:
   friend class TransferSession;
   void StartAccept();
-  void Record(const std::string& word) { transcript_.push_back(word); }
+  void Record(const std::string& word) {
+    if (options_.keepTranscript) transcript_.push_back(word);
+  }
   void Report(const std::string& line);
   void Ended(TransferSession* session);
   // An attachment may take bytes from one connection at a time.
@@ -79,6 +90,7 @@ class TransferServer {
   std::set<std::string> busy_;
   std::vector<std::string> transcript_;
   int connectionsSoFar_ = 0;
+  bool cutDone_ = false;
 };
 
 }  // namespace dwl::server

@@ -249,8 +249,7 @@ void TransferSession::HandleFileBytes(std::string_view data) {
       return;
     }
   }
-  const auto& cut = server_.Options().cutAfterFileBytes;
-  if (cut && fileBytesReceived_ >= *cut) {
+  if (server_.CutDue(fileBytesReceived_)) {
     file_.flush();
     Stop();
     return;
