@@ -25,7 +25,7 @@ class EmailUploader : private ServerCommunicatorEvents {
   // The e-mail is complete and the connection ended, or the upload failed.
   bool Done() const;
   bool Succeeded() const { return finished_; }
-  // Why the upload failed.
+  // Why the upload failed, on one line.
   const std::string& Failure() const { return failure_; }
 
  private:
