@@ -98,14 +98,12 @@ bool ServerCommunicator::Connected() {
   return objServerSocket != nullptr && objServerSocket->State() == SocketState::Connected;
 }
 
-void ServerCommunicator::SendIgnoringErrors(std::string bytes, bool text) {
-  Ignoring([&] {
-    if (text) {
-      Socket().SendText(bytes);
-    } else {
-      Socket().SendBytes(std::move(bytes));
-    }
-  });
+void ServerCommunicator::SendIgnoringErrors(const std::string& line) {
+  Ignoring([&] { Socket().SendText(line); });
+}
+
+void ServerCommunicator::SendBytesIgnoringErrors(std::string bytes) {
+  Ignoring([&] { Socket().SendBytes(std::move(bytes)); });
 }
 
 bool ServerCommunicator::SendOrFail(const std::string& line) {
@@ -170,7 +168,7 @@ void ServerCommunicator::CancelTransfer() {
 
 void ServerCommunicator::Disconnect() {
   state_ = kDisconnecting;
-  if (Connected()) SendIgnoringErrors(protocol::CommandLine("QUIT"), true);
+  if (Connected()) SendIgnoringErrors(protocol::CommandLine("QUIT"));
 }
 
 void ServerCommunicator::OnDataArrival(std::size_t) {
@@ -329,8 +327,7 @@ void ServerCommunicator::SendEmail(std::shared_ptr<Email> email) {
   Email& message = *currentMessage_;
   SendIgnoringErrors(protocol::CommandLine(message.get_CreatedOnServer() ? "RESM" : "NEWM",
                                            {message.get_ID(), protocol::SizeText(message.Size()),
-                                            message.get_EmailSource()}),
-                     true);
+                                            message.get_EmailSource()}));
   Log("Finished ServerCommunicator.SendEmail()");
 }
 
@@ -353,14 +350,13 @@ void ServerCommunicator::StartSendingAttachment() {
         return;
       }
       if (!currentAttachment_->get_ID().empty()) {
-        SendIgnoringErrors(protocol::CommandLine("RESA", {currentAttachment_->get_ID(), "0"}), true);
+        SendIgnoringErrors(protocol::CommandLine("RESA", {currentAttachment_->get_ID(), "0"}));
       } else {
-        SendIgnoringErrors(protocol::CommandLine("NEWA", {currentAttachment_->get_Filename(), "0"}),
-                           true);
+        SendIgnoringErrors(protocol::CommandLine("NEWA", {currentAttachment_->get_Filename(), "0"}));
       }
     } else {
       state_ = kAwaitingSubjectReply;
-      SendIgnoringErrors(protocol::CommandLine("SUBJ", {currentMessage_->get_Subject()}), true);
+      SendIgnoringErrors(protocol::CommandLine("SUBJ", {currentMessage_->get_Subject()}));
     }
   }
   Log("Finished ServerCommunicator.StartSendingAttachment()");
@@ -461,8 +457,8 @@ void ServerCommunicator::SendAttachmentData(const std::string& reply) {
   }
 
   const bool firstPiece = readPosition_ == static_cast<std::int64_t>(piece.size()) + 1;
-  if (firstPiece || code == "430") SendIgnoringErrors(std::string(protocol::kZeroBlockSize, '\0'), false);
-  if (!piece.empty()) SendIgnoringErrors(std::move(piece), false);
+  if (firstPiece || code == "430") SendBytesIgnoringErrors(std::string(protocol::kZeroBlockSize, '\0'));
+  if (!piece.empty()) SendBytesIgnoringErrors(std::move(piece));
 
   if (readPosition_ > length) {
     m_objBytesTransferredUpdate.StopTimer();
@@ -472,7 +468,7 @@ void ServerCommunicator::SendAttachmentData(const std::string& reply) {
     Events().AttachmentFinished(*currentAttachment_);
     readPosition_ = 0;
     ++attachmentIndex_;
-    SendIgnoringErrors(std::string(protocol::kEndOfFileMarker), false);
+    SendBytesIgnoringErrors(std::string(protocol::kEndOfFileMarker));
   }
 }
 

@@ -119,8 +119,9 @@ class ServerCommunicator : private TcpSocketEvents {
   void ResetUpload();
   TcpSocket& Socket();
   bool Connected();
-  // A send whose failure the step ignores: the socket's own events tell.
-  void SendIgnoringErrors(std::string bytes, bool text);
+  // Sends whose failure the step ignores: the socket's own events tell.
+  void SendIgnoringErrors(const std::string& line);
+  void SendBytesIgnoringErrors(std::string bytes);
   // A send whose failure goes to the connection-error handling; false then.
   bool SendOrFail(const std::string& line);
   void Log(const std::string& message) { log_->AddDebugMessage(message); }
