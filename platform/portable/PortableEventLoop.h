@@ -5,7 +5,7 @@
 // against a time source. Programs use the steady clock; a test passes a time
 // source it moves by hand and calls TimeMoved, so that a 20-second time-out
 // is tested without waiting 20 seconds. One Asio timer wakes the loop when
-// the earliest tick is due.
+// the earliest tick is due. The timers and sockets it makes must go before it.
 #pragma once
 
 #include <asio/io_context.hpp>
