@@ -90,6 +90,13 @@ class TransferServerTest : public testing::LoopbackServerFixture {
     ASSERT_TRUE(c.owner.connected) << ::testing::PrintToString(c.owner.errors);
   }
 
+  // Sends the e-mail and runs until it is finished or the connection is lost.
+  void Upload(Client& c, const std::shared_ptr<Email>& email) {
+    c.owner.lost = false;
+    c.client.SendEmail(email);
+    ASSERT_TRUE(RunUntil([&] { return c.owner.lost || c.owner.finished; }));
+  }
+
   std::shared_ptr<EmailAttachment> File(const std::string& name, const std::string& bytes) {
     testing::WriteBytes(platform.Path(name), bytes);
     auto attachment = std::make_shared<EmailAttachment>();
@@ -127,8 +134,7 @@ TEST_F(TransferServerTest, AnEmailWithFourFilesArrivesWhole) {
   Client c;
   Connect(c);
   EXPECT_EQ(c.owner.loginWord, "1\r\n");
-  c.client.SendEmail(email);
-  ASSERT_TRUE(RunUntil([&] { return c.owner.finished || c.owner.lost; }));
+  Upload(c, email);
   c.client.Disconnect();
   ASSERT_TRUE(RunUntil([&] { return c.owner.lost; }));
 
@@ -166,8 +172,7 @@ TEST_F(TransferServerTest, AnUploadCutAfter1MiBResumesOnTheNextConnection) {
 
   Client c;
   Connect(c);
-  c.client.SendEmail(email);
-  ASSERT_TRUE(RunUntil([&] { return c.owner.lost || c.owner.finished; }));
+  Upload(c, email);
   ASSERT_FALSE(c.owner.finished);
   ASSERT_FALSE(file->get_ID().empty()) << "the server gave the file its id";
   const std::uint64_t held = server->Store().AttachmentSize(file->get_ID());
@@ -176,8 +181,7 @@ TEST_F(TransferServerTest, AnUploadCutAfter1MiBResumesOnTheNextConnection) {
 
   Connect(c);  // the owner reconnects and sends the e-mail again
   c.owner.seen.clear();
-  c.client.SendEmail(email);
-  ASSERT_TRUE(RunUntil([&] { return c.owner.lost || c.owner.finished; }));
+  Upload(c, email);
   EXPECT_EQ(c.owner.seen, (std::vector<std::string>{"EmailReady", "StartAttachment(big.bin)",
                                                     "AttachmentFinished(big.bin)", "EmailFinished(5, 1)"}));
   EXPECT_EQ(server->Transcript(),
@@ -196,16 +200,14 @@ TEST_F(TransferServerTest, AnInterruptedUploadResumesAfterTheServerRestarts) {
   auto email = Message({file});
   Client c;
   Connect(c);
-  c.client.SendEmail(email);
-  ASSERT_TRUE(RunUntil([&] { return c.owner.lost || c.owner.finished; }));
+  Upload(c, email);
   ASSERT_FALSE(c.owner.finished);
 
   server.reset();  // a new server on the same store, without the cut
   options.cutOnceAfterFileBytes.reset();
   StartServer();
   Connect(c);
-  c.client.SendEmail(email);
-  ASSERT_TRUE(RunUntil([&] { return c.owner.lost || c.owner.finished; }));
+  Upload(c, email);
   ASSERT_TRUE(c.owner.finished);
   EXPECT_EQ(server->Transcript(),
             (std::vector<std::string>{"HELO", "LOGN", "NEWM", "RESA", "FINA", "SUBJ", "FINM"}));
@@ -220,8 +222,7 @@ TEST_F(TransferServerTest, FilesHoldingTheEndMarkerArriveWhole) {
                            File("only.bin", "FINA\r\n")};
   Client c;
   Connect(c);
-  c.client.SendEmail(Message(files));
-  ASSERT_TRUE(RunUntil([&] { return c.owner.finished || c.owner.lost; }));
+  Upload(c, Message(files));
   ASSERT_TRUE(c.owner.finished) << ::testing::PrintToString(c.owner.errors);
   EXPECT_EQ(Stored(files[0]), pieceEnd);
   EXPECT_EQ(Stored(files[1]), "dataFINA\r\n");
