@@ -13,8 +13,8 @@ namespace {
 
 using namespace std::chrono_literals;
 
-std::string RandomBytes(std::size_t size, unsigned seed) {
-  std::mt19937 generator(seed);
+std::string RandomBytes(std::size_t size, unsigned stream) {
+  std::mt19937 generator(stream);
   std::string bytes(size, '\0');
   for (char& byte : bytes) byte = static_cast<char>(generator());
   return bytes;
