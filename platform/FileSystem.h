@@ -3,6 +3,7 @@
 // line ends in CR LF. Every failure is thrown as dwl::Error.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <memory>
 #include <string>
@@ -35,6 +36,18 @@ class TextWriter {
   virtual void WriteLine(const std::string& line) = 0;
 };
 
+// A file open for reading bytes at any position. Positions and lengths are
+// 64-bit: attachments of many gigabytes are common.
+class BinaryReader {
+ public:
+  virtual ~BinaryReader() = default;
+  // The file's length now (it may change while the file is open).
+  virtual std::uint64_t Length() = 0;
+  // Reads exactly `count` bytes from `offset` (0 is the first byte) into
+  // `into`. A file that ends earlier is an error (errc::kInputPastEndOfFile).
+  virtual void ReadAt(std::uint64_t offset, char* into, std::size_t count) = 0;
+};
+
 class FileSystem {
  public:
   virtual ~FileSystem() = default;
@@ -62,6 +75,9 @@ class FileSystem {
   // Creates the file when missing (with `access`), else extends it.
   virtual std::unique_ptr<TextWriter> OpenTextForAppending(const std::string& path,
                                                            FileAccess access) = 0;
+  // Opens an existing file for reading only; other programs may go on
+  // reading and writing it.
+  virtual std::unique_ptr<BinaryReader> OpenBinaryForReading(const std::string& path) = 0;
 };
 
 }  // namespace dwl

@@ -10,6 +10,7 @@
 #include "platform/Error.h"
 #include "platform/Console.h"
 #include "platform/FileDialogs.h"
+#include "platform/EventLoop.h"
 #include "platform/FileSystem.h"
 #include "platform/NumberFormat.h"
 #include "platform/SafeMailItem.h"
@@ -37,6 +38,7 @@ struct Platform {
   PictureFiles* pictures = nullptr;
   host::ObjectFactory* objects = nullptr;
   FileDialogs* fileDialogs = nullptr;
+  EventLoop* eventLoop = nullptr;
 };
 
 // The installed services. Using it before anything was installed is a

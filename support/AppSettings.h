@@ -39,6 +39,12 @@ class AppSettings {
   const std::string& getRemoteServerAddress() const { return remoteServerAddress_; }
   const std::string& getResellerHeaderLocation() const { return resellerHeaderLocation_; }
   std::int16_t getRemoteServerPort() const { return remoteServerPort_; }
+  // Another transfer server than the compiled-in one, until the next
+  // RefreshSettings (tools, tests). A port above 32767 keeps its 16 bits.
+  void setRemoteServer(const std::string& address, std::uint16_t port) {
+    remoteServerAddress_ = address;
+    remoteServerPort_ = static_cast<std::int16_t>(port);
+  }
   bool getDebugMode() const { return debugMode_; }
   const std::string& getUsername() const { return username_; }
   void setUsername(const std::string& Username) { username_ = Username; }

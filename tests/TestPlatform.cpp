@@ -71,6 +71,7 @@ TestPlatform::TestPlatform() {
   services.alerts = &alerts;
   services.numberFormat = &numberFormat;
   EmailQueue::ReleaseInstance();
+  services.eventLoop = &eventLoop;
   AppSettings::ReleaseInstance();
   ApplicationLog::ReleaseInstance();
   installed_.emplace(services);
@@ -86,6 +87,12 @@ TestPlatform::~TestPlatform() {
   std::filesystem::permissions(root_, std::filesystem::perms::owner_all,
                                std::filesystem::perm_options::add, ignored);
   std::filesystem::remove_all(root_, ignored);
+}
+
+void TestPlatform::AdvanceTime(std::chrono::milliseconds by) {
+  time += by;
+  eventLoop.TimeMoved();
+  eventLoop.Poll();
 }
 
 std::string ReadBytes(const std::string& path) {

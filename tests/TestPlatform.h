@@ -5,6 +5,7 @@
 #pragma once
 
 #include <cstdint>
+#include <chrono>
 #include <deque>
 #include <filesystem>
 #include <map>
@@ -16,6 +17,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/Platform.h"
+#include "platform/portable/PortableEventLoop.h"
 #include "platform/portable/PortableFileSystem.h"
 #include "platform/portable/PortableSystem.h"
 #include "platform/sim/SimServices.h"
@@ -106,6 +108,9 @@ class FileSystemWrapper : public FileSystem {
   void MoveReplacing(const std::string& from, const std::string& to) override {
     target_.MoveReplacing(from, to);
   }
+  std::unique_ptr<BinaryReader> OpenBinaryForReading(const std::string& path) override {
+    return target_.OpenBinaryForReading(path);
+  }
   std::unique_ptr<TextReader> OpenTextForReading(const std::string& path) override {
     return target_.OpenTextForReading(path);
   }
@@ -141,6 +146,12 @@ class TestPlatform {
   ScriptedConsole console;
   RecordingAlerts alerts;
   FakeNumberFormat numberFormat;
+  // The event loop's timers run on test time, which moves only by AdvanceTime.
+  std::chrono::steady_clock::time_point time{};
+  portable::PortableEventLoop eventLoop{codePage, [this] { return time; }};
+
+  // Moves test time on and runs the timer ticks and other events now due.
+  void AdvanceTime(std::chrono::milliseconds by);
 
  private:
   std::filesystem::path root_;

@@ -1,7 +1,7 @@
 // dwl config: the user's account and preferences in settings.cfg.
-#include <charconv>
 #include <iomanip>
 
+#include "apps/dwl/CommandLine.h"
 #include "apps/dwl/Subcommands.h"
 #include "platform/Platform.h"
 #include "support/AppSettings.h"
@@ -21,10 +21,7 @@ constexpr const char* kHelp =
     "encrypted in settings.cfg, and two preferences. 'show' also tells where the\n"
     "application folder, the mail queue, the settings file and the log are.\n";
 
-int Usage(std::ostream& err, const std::string& problem) {
-  err << "dwl config: " << problem << " (see dwl config --help)\n";
-  return 2;
-}
+int Usage(std::ostream& err, const std::string& problem) { return UsageError(err, "config", problem); }
 
 void Show(const AppSettings& settings, std::ostream& out) {
   auto row = [&out](const char* label, const std::string& value) {
@@ -38,12 +35,6 @@ void Show(const AppSettings& settings, std::ostream& out) {
   row("Password:", settings.getPassword().empty() ? "not set" : "set");
   row("MinimalFileSize:", std::to_string(settings.getMinimalFileSize()));
   row("DisplayProgressPopup:", FlagText(settings.getDisplayProgressPopup()));
-}
-
-bool ParseInt32(const std::string& text, std::int32_t& value) {
-  const char* end = text.data() + text.size();
-  const auto result = std::from_chars(text.data(), end, value);
-  return !text.empty() && result.ec == std::errc() && result.ptr == end;
 }
 
 }  // namespace
@@ -67,7 +58,7 @@ int RunConfig(const Arguments& args, std::ostream& out, std::ostream& err) {
   } else if (action == "set") {
     if (args.size() != 3) return Usage(err, "'set' takes a name and a value");
     if (args[1] == "min-file-size") {
-      if (!ParseInt32(args[2], minimalFileSize)) {
+      if (!ParseNumber(args[2], minimalFileSize)) {
         return Usage(err, "min-file-size takes a whole number from -2147483648 to 2147483647, not '" +
                               args[2] + "'");
       }

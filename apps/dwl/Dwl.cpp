@@ -9,6 +9,8 @@ namespace {
 const Subcommand kSubcommands[] = {
     {"config", "show and change the user's Dropwell settings", RunConfig},
     {"sim", "run the add-in in a simulated Outlook, driven by a script", RunSim},
+    {"server", "run a transfer server for trying and testing the client", RunServer},
+    {"upload", "upload files as one e-mail to the transfer server", RunUpload},
 };
 
 void PrintHelp(std::ostream& out) {

@@ -22,6 +22,11 @@ int RunConfig(const Arguments& args, std::ostream& out, std::ostream& err);
 
 // `dwl sim SCRIPT`: drives the add-in through a simulated Outlook.
 int RunSim(const Arguments& args, std::ostream& out, std::ostream& err);
+// `dwl server ...`: the reference transfer server.
+int RunServer(const Arguments& args, std::ostream& out, std::ostream& err);
+
+// `dwl upload ...`: uploads files as one e-mail.
+int RunUpload(const Arguments& args, std::ostream& out, std::ostream& err);
 
 // The whole tool: args[0] is the subcommand.
 int RunDwl(const Arguments& args, std::ostream& out, std::ostream& err);

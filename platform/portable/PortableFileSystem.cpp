@@ -106,6 +106,38 @@ class PosixTextWriter : public TextWriter {
   std::string path_;
 };
 
+class PosixBinaryReader : public BinaryReader {
+ public:
+  PosixBinaryReader(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+
+  std::uint64_t Length() override {
+    struct stat st {};
+    if (::fstat(fd_.get(), &st) != 0) throw PosixError(errno, "BinaryReader.Length", path_);
+    return static_cast<std::uint64_t>(st.st_size);
+  }
+
+  void ReadAt(std::uint64_t offset, char* into, std::size_t count) override {
+    std::size_t done = 0;
+    while (done < count) {
+      const ssize_t n = ::pread(fd_.get(), into + done, count - done,
+                                static_cast<off_t>(offset + done));
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw PosixError(errno, "BinaryReader.ReadAt", path_);
+      }
+      if (n == 0) {
+        throw Error(errc::kInputPastEndOfFile, "BinaryReader.ReadAt",
+                    "Input past end of file: " + path_);
+      }
+      done += static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  ScopedFd fd_;
+  std::string path_;
+};
+
 mode_t FileMode(FileAccess access) { return access == FileAccess::Private ? 0600 : 0644; }
 mode_t FolderMode(FileAccess access) { return access == FileAccess::Private ? 0700 : 0755; }
 
@@ -204,6 +236,17 @@ std::unique_ptr<TextWriter> PortableFileSystem::OpenTextForAppending(const std::
       ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, FileMode(access));
   if (fd < 0) throw PosixError(errno, "FileSystem.OpenTextForAppending", path);
   return std::make_unique<PosixTextWriter>(fd, path);
+}
+
+std::unique_ptr<BinaryReader> PortableFileSystem::OpenBinaryForReading(const std::string& path) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) throw PosixError(errno, "FileSystem.OpenBinaryForReading", path);
+  struct stat st {};
+  if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    throw Error(errc::kPathFileAccess, "FileSystem.OpenBinaryForReading", "Not a file: " + path);
+  }
+  return std::make_unique<PosixBinaryReader>(fd, path);
 }
 
 }  // namespace dwl::portable

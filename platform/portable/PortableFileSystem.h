@@ -20,6 +20,7 @@ class PortableFileSystem : public FileSystem {
   std::unique_ptr<TextReader> OpenTextForReading(const std::string& path) override;
   std::unique_ptr<TextWriter> OpenTextForAppending(const std::string& path,
                                                    FileAccess access) override;
+  std::unique_ptr<BinaryReader> OpenBinaryForReading(const std::string& path) override;
 };
 
 }  // namespace dwl::portable

@@ -16,6 +16,7 @@ Platform PortablePlatform::Services() {
   services.alerts = &alerts_;
   services.numberFormat = &numberFormat_;
   services.pictures = &pictures_;
+  services.eventLoop = &eventLoop_;
   return services;
 }
 

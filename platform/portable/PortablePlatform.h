@@ -5,6 +5,7 @@
 #include <memory>
 
 #include "platform/Platform.h"
+#include "platform/portable/PortableEventLoop.h"
 #include "platform/portable/PortableFileSystem.h"
 #include "platform/portable/PortablePictureFiles.h"
 #include "platform/portable/PortableSettingsStore.h"
@@ -21,6 +22,8 @@ class PortablePlatform {
 
   // The services, for a caller that wants to wrap one of them.
   Platform Services();
+  // The program's event loop, which its main() runs.
+  PortableEventLoop& Loop() { return eventLoop_; }
 
  private:
   PortableFileSystem files_;
@@ -33,6 +36,7 @@ class PortablePlatform {
   StderrAlerts alerts_;
   PortableNumberFormat numberFormat_;
   PortablePictureFiles pictures_;
+  PortableEventLoop eventLoop_{codePage_};
   ScopedPlatform installed_;
 };
 

@@ -5,6 +5,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <fstream>
 
 #include "tests/TestPlatform.h"
 
@@ -35,6 +36,30 @@ TEST_F(PortableFileSystemTest, ReadsLinesWhateverTheirTerminator) {
   EXPECT_EQ(lines, (std::vector<std::string>{"one", "two", "three", "four", "", "last"}));
   EXPECT_TRUE(testing::ThrowsError(errc::kInputPastEndOfFile, [&] { reader->ReadLine(); }))
       << "reading past the end must fail";
+}
+
+TEST_F(PortableFileSystemTest, ReadsBytesAnywhereInFilesBeyond4GiB) {
+  const std::string path = platform.Path("sparse.bin");
+  WriteBytes(path, "head");
+  std::filesystem::resize_file(path, (5ULL << 30));  // sparse
+  {
+    std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(4294967296ULL + 10));
+    out << "tail";
+  }
+  const auto reader = fs.OpenBinaryForReading(path);
+  EXPECT_EQ(reader->Length(), 5ULL << 30);
+  std::string bytes(4, '\0');
+  reader->ReadAt(4294967296ULL + 10, bytes.data(), bytes.size());
+  EXPECT_EQ(bytes, "tail");
+  reader->ReadAt(0, bytes.data(), bytes.size());
+  EXPECT_EQ(bytes, "head");
+  EXPECT_TRUE(testing::ThrowsError(errc::kInputPastEndOfFile, [&] {
+    reader->ReadAt((5ULL << 30) - 2, bytes.data(), bytes.size());
+  }));
+  EXPECT_TRUE(testing::ThrowsError(errc::kFileNotFound,
+                                   [&] { fs.OpenBinaryForReading(platform.Path("missing")); }));
+  EXPECT_TRUE(testing::ThrowsError(errc::kPathFileAccess, [&] { fs.OpenBinaryForReading(platform.Root()); }));
 }
 
 TEST_F(PortableFileSystemTest, ReadsLinesAcrossItsBufferBoundary) {

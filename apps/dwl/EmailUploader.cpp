@@ -1,0 +1,133 @@
+#include "apps/dwl/EmailUploader.h"
+
+#include <cstdio>
+
+#include "platform/Platform.h"
+
+namespace dwl::cli {
+
+namespace {
+
+std::string Mebibytes(double bytes) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%.1f MiB", bytes / 1048576.0);
+  return text;
+}
+
+// The client's messages may span lines; a terminal line reads better.
+std::string OneLine(const std::string& message) {
+  std::string line;
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    if (message.compare(i, 2, "\r\n") == 0) {
+      line += ' ';
+      ++i;
+    } else {
+      line += message[i];
+    }
+  }
+  return line;
+}
+
+}  // namespace
+
+EmailUploader::EmailUploader(std::shared_ptr<Email> email, int attempts, std::ostream& out,
+                             std::ostream& err)
+    : email_(std::move(email)),
+      attempts_(attempts),
+      attemptsLeft_(attempts),
+      out_(out),
+      err_(err),
+      socket_(ThePlatform().eventLoop->NewTcpSocket()) {
+  client_.SetSocket(socket_.get());
+  client_.SetEvents(this);
+  retry_.TimeOutValue(kRetrySeconds);
+  // Reconnecting from the loop, never from inside the communicator's events.
+  retry_.TimeOut = [this] {
+    retry_.StopTimer();
+    waitingToRetry_ = false;
+    --attemptsLeft_;
+    err_ << "connecting again (" << attempts_ - attemptsLeft_ << " of " << attempts_ << ")\n";
+    client_.ConnectToServer();
+  };
+}
+
+EmailUploader::~EmailUploader() { client_.SetSocket(nullptr); }
+
+void EmailUploader::Start() {
+  --attemptsLeft_;
+  client_.ConnectToServer();
+}
+
+bool EmailUploader::Done() const {
+  if (failed_) return true;
+  // After the last reply the client said QUIT; wait for the server to answer it.
+  return finished_ && (client_.ProtocolState() != ServerCommunicator::kDisconnecting ||
+                       socket_->State() != SocketState::Connected);
+}
+
+void EmailUploader::ConnectedToServer(const std::string&) { client_.SendEmail(email_); }
+
+void EmailUploader::EmailReady(const std::string&) {}
+
+void EmailUploader::DisconnectedFromServer() {
+  if (!finished_ && !failed_) TryAgainLater();
+}
+
+void EmailUploader::EmailIsTooLarge() { Fail("the server refuses an e-mail of this size"); }
+
+void EmailUploader::EmailFinished(double dblValue, std::int32_t lngValue) {
+  finished_ = true;
+  char text[64];
+  std::snprintf(text, sizeof text, "%.2f MB in %d file%s", dblValue, static_cast<int>(lngValue),
+                lngValue == 1 ? "" : "s");
+  out_ << "uploaded e-mail " << email_->get_ID() << ": " << text << "\n";
+  client_.Disconnect();
+}
+
+void EmailUploader::StartAttachment(EmailAttachment& objAttachment) {
+  err_ << "sending " << objAttachment.get_Filename() << " (" << Mebibytes(objAttachment.get_Size())
+       << ")\n";
+}
+
+void EmailUploader::AttachmentFinished(EmailAttachment& objAttachment) {
+  attemptsLeft_ = attempts_;  // progress: a later break may be retried in full
+  err_ << "sent " << objAttachment.get_Filename() << "\n";
+}
+
+void EmailUploader::BytesTransferred(double dblBytes) {
+  if (dblBytes > 0) attemptsLeft_ = attempts_;
+  err_ << "  " << Mebibytes(dblBytes) << " sent\n";
+}
+
+void EmailUploader::ErrorOccured(const std::string& strMessage) {
+  lastProblem_ = OneLine(strMessage);
+  err_ << lastProblem_ << "\n";
+  if (failed_ || finished_) return;
+  // Still connected: the server refused the login, or the client ended the
+  // upload on a reply it cannot go on with. Trying again would not help.
+  if (socket_->State() == SocketState::Connected) {
+    Fail(lastProblem_);
+  } else {
+    TryAgainLater();
+  }
+}
+
+void EmailUploader::TryAgainLater() {
+  if (waitingToRetry_) return;
+  if (attemptsLeft_ <= 0) {
+    Fail(lastProblem_.empty() ? "the connection to the server was lost" : lastProblem_);
+    return;
+  }
+  waitingToRetry_ = true;
+  retry_.StartTimer();
+}
+
+void EmailUploader::Fail(const std::string& why) {
+  if (failed_) return;
+  failed_ = true;
+  failure_ = why;
+  retry_.StopTimer();
+  client_.CancelTransfer();
+}
+
+}  // namespace dwl::cli

@@ -1,0 +1,84 @@
+// dwl upload's owner of the transfer client, against the reference server, in real time.
+#include "apps/dwl/EmailUploader.h"
+
+#include <gtest/gtest.h>
+
+#include <sstream>
+
+#include "tests/apps/LoopbackServerFixture.h"
+
+namespace dwl {
+namespace {
+
+using namespace std::chrono_literals;
+
+class EmailUploaderTest : public testing::LoopbackServerFixture {
+ protected:
+  EmailUploaderTest() {
+    Platform services = platform.services;
+    services.eventLoop = &loop;
+    realTime.emplace(services);
+  }
+  ~EmailUploaderTest() override { server.reset(); }  // before its loop
+
+  void StartServer() { LoopbackServerFixture::StartServer(loop.Context()); }
+
+  std::shared_ptr<Email> MessageWith(const std::string& bytes) {
+    testing::WriteBytes(platform.Path("file.bin"), bytes);
+    auto attachment = std::make_shared<EmailAttachment>();
+    attachment->set_FilePath(platform.Path("file.bin"));
+    auto email = std::make_shared<Email>();
+    email->set_ID("E-1");
+    email->AddAttachment(attachment);
+    return email;
+  }
+
+  bool Run(cli::EmailUploader& uploader) {
+    uploader.Start();
+    return loop.RunUntil([&] { return uploader.Done(); }, 30s);
+  }
+
+  portable::PortableEventLoop loop{platform.codePage};
+  std::optional<ScopedPlatform> realTime;
+  std::ostringstream out;
+  std::ostringstream err;
+};
+
+TEST_F(EmailUploaderTest, ConnectsAgainAfterACutAndFinishes) {
+  options.cutOnceAfterFileBytes = 1048576;
+  StartServer();
+  const std::string bytes(2 * 1048576, 'u');
+  auto email = MessageWith(bytes);
+  cli::EmailUploader uploader(email, 5, out, err);
+  ASSERT_TRUE(Run(uploader)) << err.str();
+  EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure();
+  EXPECT_EQ(out.str(), "uploaded e-mail E-1: 2.00 MB in 1 file\n");
+  EXPECT_NE(err.str().find("connecting again (2 of 5)"), std::string::npos) << err.str();
+  const std::string id = email->get_attachments()[0]->get_ID();
+  EXPECT_TRUE(testing::ReadBytes(server->Store().AttachmentPath(id)) == bytes);
+}
+
+TEST_F(EmailUploaderTest, ARefusedLoginFailsAtOnce) {
+  StartServer();
+  settings->setPassword("wrong");
+  cli::EmailUploader uploader(MessageWith("x"), 5, out, err);
+  ASSERT_TRUE(Run(uploader));
+  EXPECT_FALSE(uploader.Succeeded());
+  EXPECT_EQ(uploader.Failure(), "Login information not correct. We are disconnected from server.");
+  EXPECT_EQ(err.str().find("connecting again"), std::string::npos) << err.str();
+}
+
+TEST_F(EmailUploaderTest, GivesUpWhenNoServerAnswers) {
+  StartServer();
+  const std::uint16_t port = server->Port();
+  server.reset();
+  settings->setRemoteServer("127.0.0.1", port);
+  cli::EmailUploader uploader(MessageWith("x"), 2, out, err);
+  ASSERT_TRUE(Run(uploader));
+  EXPECT_FALSE(uploader.Succeeded());
+  EXPECT_NE(uploader.Failure().find("(wsk: 10061)"), std::string::npos) << uploader.Failure();
+  EXPECT_NE(err.str().find("connecting again (2 of 2)"), std::string::npos) << err.str();
+}
+
+}  // namespace
+}  // namespace dwl

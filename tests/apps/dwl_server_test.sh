@@ -1,0 +1,71 @@
+#!/usr/bin/env bash
+# dwl server and dwl upload as a new user runs them: an empty HOME, the real
+# programs, loopback only.
+set -euo pipefail
+dwl="$1"
+source "$(dirname "$0")/../../scripts/dwl-server.sh"
+use_scratch_folder
+fail() { echo "FAIL: $*" >&2; exit 1; }
+# Runs the rest of the line, which must exit 1 and end its output with a line matching $1.
+expect_failure() {
+  local pattern="$1"
+  shift
+  local code=0
+  "$@" > /dev/null 2> "$work/err.txt" || code=$?
+  [ "$code" -eq 1 ] || fail "'$*' exited $code"
+  tail -1 "$work/err.txt" | grep -q "$pattern" || fail "'$*' printed: $(cat "$work/err.txt")"
+}
+
+export HOME="$work/home"
+mkdir -p "$HOME"
+unset XDG_CONFIG_HOME XDG_DOCUMENTS_DIR
+
+"$dwl" server --help | grep -q -- '--max-size' || fail "server --help"
+"$dwl" upload --help | grep -q -- '--download-password' || fail "upload --help"
+set +e
+"$dwl" server --port 70000 2> "$work/err.txt"; code=$?
+set -e
+[ "$code" -eq 2 ] || fail "a bad port exited $code"
+[ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "a bad port printed: $(cat "$work/err.txt")"
+
+start_server() {
+  start_dwl_server "$dwl" "$work/store" --user alice --password secret --max-size 10000000 || fail "no server"
+  port=$dwl_server_port
+}
+stop_server() { stop_dwl_server || fail "the server did not stop cleanly"; }
+
+start_server
+printf 'one\r\nFINA\r\n' > "$work/marker.txt"
+head -c 3000000 /dev/urandom > "$work/random.bin"
+echo secret | "$dwl" upload --host 127.0.0.1 --port "$port" --user alice --to a@example.org \
+    --subject "Plans" --body $'Hello\nBob' "$work/marker.txt" "$work/random.bin" \
+    > "$work/upload.txt" 2> "$work/upload-err.txt" || fail "upload exited $?: $(cat "$work/upload-err.txt")"
+grep -Eq '^uploaded e-mail [0-9A-F-]{36}: 2\.86 MB in 2 files$' "$work/upload.txt" \
+    || fail "upload printed: $(cat "$work/upload.txt")"
+id=$(sed -n 's/^uploaded e-mail \([0-9A-F-]*\):.*/\1/p' "$work/upload.txt")
+
+# Every file the server stored is one of ours, byte for byte.
+stored=0
+for file in "$work"/store/files/*; do
+  case "$file" in *.txt) continue ;; esac
+  cmp -s "$file" "$work/marker.txt" || cmp -s "$file" "$work/random.bin" || fail "stored $file differs"
+  stored=$((stored + 1))
+done
+[ "$stored" -eq 2 ] || fail "$stored files stored"
+tr -d '\r' < "$work/store/emails/$id.txt" | grep -qx 'a@example.org' || fail "no recipient in the record"
+[ "$(stat -c %a "$work/store/emails/$id.txt")" = 600 ] || fail "the record is readable by others"
+
+# A wrong password and a too large e-mail fail with one clear line.
+upload() { "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$@"; }
+expect_failure 'Login information not correct' upload "$work/marker.txt" <<< wrong
+head -c 10000001 /dev/zero > "$work/large.bin"
+expect_failure 'refuses an e-mail of this size' upload "$work/large.bin" <<< secret
+
+# A restarted server keeps what it has and serves again.
+stop_server
+start_server
+echo secret | "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$work/marker.txt" \
+    > "$work/upload.txt" 2> "$work/upload-err.txt" || fail "upload after restart exited $?"
+[ -f "$work/store/emails/$id.txt" ] || fail "the first e-mail's record is gone"
+stop_server
+echo "dwl server and dwl upload work"

@@ -1,0 +1,748 @@
+#include "transfer/ServerCommunicator.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "tests/TestPlatform.h"
+#include "transfer/TransferProtocol.h"
+
+namespace dwl {
+namespace {
+
+using namespace std::chrono_literals;
+
+const std::string kZeroBlock(1024, '\0');
+const std::string kFina = "FINA\r\n";
+
+// A socket that the test plays: it records every send and lets the test
+// deliver data, send completions, a close or an error.
+class ScriptedSocket : public TcpSocket {
+ public:
+  void SetEvents(TcpSocketEvents* receiver) override { events = receiver; }
+  void ResetLocalPort() override { ++resets; }
+  void Connect(const std::string& host, std::uint16_t port) override {
+    connects.push_back(host + ":" + std::to_string(port));
+    state = SocketState::Connecting;
+  }
+  void SendText(const std::string& text) override { Send(text); }
+  void SendBytes(std::string bytes) override { Send(bytes); }
+  std::string GetData() override { return std::exchange(incoming, ""); }
+  void Close() override {
+    ++closes;
+    state = SocketState::Closed;
+  }
+  SocketState State() const override { return state; }
+
+  // The test's side.
+  void Accept() { state = SocketState::Connected; }
+  void Receive(const std::string& data) {
+    incoming += data;
+    events->OnDataArrival(data.size());
+  }
+  void CompleteSends() { events->OnSendComplete(); }
+  void PeerCloses() {
+    state = SocketState::Closing;
+    events->OnClose();
+  }
+  void Fail(int number) {
+    state = SocketState::Error;
+    events->OnError(number, "scripted failure");
+  }
+  // Everything sent since the last call.
+  std::vector<std::string> TakeSent() { return std::exchange(sent, {}); }
+
+  TcpSocketEvents* events = nullptr;
+  SocketState state = SocketState::Closed;
+  std::vector<std::string> sent;
+  std::vector<std::string> connects;
+  std::string incoming;
+  int closes = 0;
+  int resets = 0;
+  int failSendsWith = 0;  // a send throws this number while it is not 0
+
+ private:
+  void Send(const std::string& bytes) {
+    if (failSendsWith != 0) throw Error(failSendsWith, "ScriptedSocket", "send failed");
+    if (state != SocketState::Connected) throw Error(wsk::kNotConnected, "ScriptedSocket", "not connected");
+    sent.push_back(bytes);
+  }
+};
+
+// Writes down the events as text.
+class EventLog : public ServerCommunicatorEvents {
+ public:
+  void ConnectedToServer(const std::string& word) override { Add("ConnectedToServer(" + word + ")"); }
+  void DisconnectedFromServer() override {
+    Add("DisconnectedFromServer");
+    if (onDisconnected) onDisconnected();
+  }
+  void EmailReady(const std::string& word) override { Add("EmailReady(" + word + ")"); }
+  void EmailIsTooLarge() override { Add("EmailIsTooLarge"); }
+  void EmailFinished(double megabytes, std::int32_t files) override {
+    std::ostringstream text;
+    text << "EmailFinished(" << megabytes << ", " << files << ")";
+    Add(text.str());
+  }
+  void StartAttachment(EmailAttachment& attachment) override {
+    Add("StartAttachment(" + attachment.get_Filename() + ")");
+  }
+  void AttachmentFinished(EmailAttachment& attachment) override {
+    Add("AttachmentFinished(" + attachment.get_Filename() + ")");
+  }
+  void ErrorOccured(const std::string& message) override { Add("ErrorOccured(" + message + ")"); }
+  void BytesTransferred(double bytes) override {
+    Add("BytesTransferred(" + std::to_string(static_cast<long long>(bytes)) + ")");
+  }
+  std::vector<std::string> Take() { return std::exchange(seen, {}); }
+
+  std::vector<std::string> seen;
+  std::function<void()> onDisconnected;
+
+ private:
+  void Add(const std::string& event) { seen.push_back(event); }
+};
+
+class ServerCommunicatorTest : public ::testing::Test {
+ protected:
+  ServerCommunicatorTest() {
+    settings->RefreshSettings();
+    settings->setUsername("alice");
+    settings->setPassword("secret");
+    client.SetSocket(&socket);
+    client.SetEvents(&events);
+  }
+
+  // Connects and logs in; the sends and events so far are taken.
+  void LogIn() {
+    client.ConnectToServer();
+    socket.Accept();
+    socket.Receive("220 Dropwell transfer server\r\n");
+    socket.Receive("250 Hello\r\n");
+    socket.Receive("210 Welcome 17\r\n");
+    ASSERT_EQ(client.ProtocolState(), ServerCommunicator::kReady);
+    socket.TakeSent();
+    events.Take();
+  }
+
+  std::shared_ptr<EmailAttachment> File(const std::string& name, const std::string& bytes) {
+    testing::WriteBytes(platform.Path(name), bytes);
+    auto attachment = std::make_shared<EmailAttachment>();
+    attachment->set_FilePath(platform.Path(name));
+    return attachment;
+  }
+
+  std::shared_ptr<Email> Message(std::vector<std::shared_ptr<EmailAttachment>> files) {
+    auto email = std::make_shared<Email>();
+    email->set_ID("4711");
+    email->set_EmailSource(1);
+    email->set_Subject("Plans");
+    for (auto& file : files) email->AddAttachment(file);
+    return email;
+  }
+
+  // Sends the e-mail and answers NEWM; returns the line NEWA or RESA.
+  std::string StartUpload(const std::shared_ptr<Email>& email) {
+    client.SendEmail(email);
+    socket.TakeSent();
+    socket.Receive("310 E-mail accepted 4711\r\n");
+    events.Take();
+    const std::vector<std::string> sent = socket.TakeSent();
+    return sent.size() == 1 ? sent[0] : "(" + std::to_string(sent.size()) + " sends)";
+  }
+
+  // The upload ended cleanly: an error for the user, QUIT, no file bytes, nothing counted.
+  void ExpectEndedCleanly(const std::string& messageStart) {
+    const std::vector<std::string> seen = events.Take();
+    ASSERT_EQ(seen.size(), 1u) << ::testing::PrintToString(seen);
+    EXPECT_EQ(seen[0].rfind("ErrorOccured(" + messageStart, 0), 0u) << seen[0];
+    EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+    EXPECT_EQ(client.getBytesTransferred(), 0);
+    EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kDisconnecting);
+  }
+
+  // Completes sends until the file's end marker went out; all sends since.
+  std::vector<std::string> RunFile() {
+    std::vector<std::string> all = socket.TakeSent();
+    for (int guard = 0; guard < 100000 && (all.empty() || all.back() != kFina); ++guard) {
+      socket.CompleteSends();
+      for (std::string& bytes : socket.TakeSent()) all.push_back(std::move(bytes));
+    }
+    return all;
+  }
+
+  testing::TestPlatform platform;
+  std::shared_ptr<AppSettings> settings = AppSettings::Instance();
+  ScriptedSocket socket;
+  EventLog events;
+  ServerCommunicator client;
+};
+
+// --- Connection ---
+
+TEST_F(ServerCommunicatorTest, GreetsLogsInAndReportsTheWordOfTheLoginReply) {
+  client.ConnectToServer();
+  EXPECT_EQ(socket.connects,
+            std::vector<std::string>{settings->getRemoteServerAddress() + ":" +
+                                     std::to_string(settings->getRemoteServerPort())});
+  EXPECT_EQ(socket.resets, 1);
+  socket.Accept();
+  socket.Receive("220 Dropwell\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"HELO 3002002\r\n"});
+  socket.Receive("250 Hello\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"LOGN alice, secret\r\n"});
+  socket.Receive("210 Welcome  abc \r\n");
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"ConnectedToServer(\r\n)"});
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kReady);
+}
+
+TEST_F(ServerCommunicatorTest, ALoginReplyWithoutABlankIsTheWholeWord) {
+  client.ConnectToServer();
+  socket.Accept();
+  socket.Receive("220\r\n");
+  socket.Receive("250\r\n");
+  socket.Receive("210\r\n");
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"ConnectedToServer(210\r\n)"});
+}
+
+TEST_F(ServerCommunicatorTest, RepliesSplitOrJoinedByTcpAreHandledOneByOne) {
+  client.ConnectToServer();
+  socket.Accept();
+  socket.Receive("220 Dropwell\r\n250 Hello\r\n210 Wel");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{"HELO 3002002\r\n", "LOGN alice, secret\r\n"}))
+      << "two replies in one read are two replies";
+  socket.Receive("come 1");
+  EXPECT_TRUE(events.Take().empty());
+  socket.Receive("7\r\n");
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"ConnectedToServer(17\r\n)"});
+}
+
+TEST_F(ServerCommunicatorTest, AGreetingBeginningWithZeroIsIgnoredUntilTheTimeOut) {
+  client.ConnectToServer();
+  socket.Accept();
+  socket.Receive("0 busy\r\n");
+  EXPECT_TRUE(socket.TakeSent().empty());
+  platform.AdvanceTime(19s);
+  EXPECT_TRUE(events.Take().empty());
+  platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  EXPECT_EQ(socket.state, SocketState::Closed);
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kAwaitingGreeting);
+}
+
+TEST_F(ServerCommunicatorTest, DataHolding411IsProcessedEvenBeginningWithZero) {
+  client.ConnectToServer();
+  socket.Accept();
+  socket.Receive("0411 hello\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"HELO 3002002\r\n"});
+}
+
+TEST_F(ServerCommunicatorTest, ARefusedLoginKeepsTheConnectionAndGreetsAgain) {
+  client.ConnectToServer();
+  socket.Accept();
+  socket.Receive("220 Dropwell\r\n");
+  socket.Receive("250 Hello\r\n");
+  socket.TakeSent();
+  const int closes = socket.closes;
+  socket.Receive("530 Unknown user\r\n");
+  EXPECT_EQ(events.Take(), std::vector<std::string>{
+                               "ErrorOccured(Login information not correct. We are disconnected from server.)"});
+  EXPECT_EQ(socket.closes, closes);
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kAwaitingGreeting);
+  platform.AdvanceTime(30s);
+  EXPECT_TRUE(events.Take().empty()) << "the reply timer stopped";
+  socket.Receive("220 Try again\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"HELO 3002002\r\n"});
+}
+
+TEST_F(ServerCommunicatorTest, ASocketErrorOtherThan10053RaisesOnlyErrorOccured) {
+  LogIn();
+  const int closes = socket.closes;
+  socket.Fail(wsk::kConnectionReset);
+  const std::vector<std::string> seen = events.Take();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_EQ(seen[0],
+            "ErrorOccured(Connection to server lost. Please check your internet connection and "
+            "firewall settings.\r\nPort 443 should be open for Dropwell. Transfer will be "
+            "automatically resumed when a connection is established.\r\n(wsk: 10054))");
+  EXPECT_EQ(socket.closes, closes);
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kAwaitingGreeting);
+}
+
+TEST_F(ServerCommunicatorTest, Error10053ClosesAndDisconnects) {
+  LogIn();
+  socket.Fail(wsk::kConnectionAborted);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  EXPECT_EQ(socket.state, SocketState::Closed);
+}
+
+TEST_F(ServerCommunicatorTest, CancelTransferDisconnectsOnceAndOnlyWhenConnected) {
+  client.CancelTransfer();
+  EXPECT_TRUE(events.Take().empty());
+  LogIn();
+  client.CancelTransfer();
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  EXPECT_EQ(socket.state, SocketState::Closed);
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kDisconnecting);
+  client.CancelTransfer();
+  EXPECT_TRUE(events.Take().empty());
+}
+
+TEST_F(ServerCommunicatorTest, AnUploadStartedWhileCancellingDoesNothing) {
+  LogIn();
+  auto email = Message({});
+  events.onDisconnected = [&] { client.SendEmail(email); };
+  client.CancelTransfer();
+  EXPECT_TRUE(socket.TakeSent().empty());
+  events.onDisconnected = nullptr;
+}
+
+TEST_F(ServerCommunicatorTest, TheReplyTimerStillFiresAfterTheServerClosed) {
+  client.ConnectToServer();
+  socket.Accept();
+  socket.PeerCloses();
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  platform.AdvanceTime(20s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+}
+
+TEST_F(ServerCommunicatorTest, DisconnectSendsQuitOnlyWhenConnected) {
+  client.Disconnect();
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kDisconnecting);
+  EXPECT_TRUE(socket.TakeSent().empty());
+  LogIn();
+  client.Disconnect();
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+  socket.Receive("221 Bye\r\n");
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kAwaitingGreeting);
+}
+
+TEST_F(ServerCommunicatorTest, EachReplyRestartsTheReplyTimer) {
+  client.ConnectToServer();
+  socket.Accept();
+  platform.AdvanceTime(15s);
+  socket.Receive("220 Dropwell\r\n");
+  platform.AdvanceTime(15s);
+  socket.Receive("250 Hello\r\n");
+  platform.AdvanceTime(19s);
+  EXPECT_TRUE(events.Take().empty());
+  platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+}
+
+TEST_F(ServerCommunicatorTest, AFailingCommandSendGoesOnceToTheConnectionErrorHandling) {
+  client.ConnectToServer();
+  socket.Accept();
+  socket.failSendsWith = wsk::kConnectionReset;
+  socket.Receive("220 Dropwell\r\n");
+  const std::vector<std::string> seen = events.Take();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_NE(seen[0].find("(wsk: 10054)"), std::string::npos);
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kAwaitingGreeting);
+}
+
+// --- Upload ---
+
+TEST_F(ServerCommunicatorTest, UploadsAWholeEMailInTheProtocolsOrder) {
+  LogIn();
+  auto email = Message({File("one.bin", "x")});
+  email->set_Password("pw");
+  email->AddRecipient("a@example.org");
+  email->AddRecipient("b@example.org");
+  email->set_Body("Hello\r\nthe files\r\nare here");
+
+  client.SendEmail(email);
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWM 4711, 1, 1\r\n"});
+  socket.Receive("310 E-mail accepted 4711\r\n");
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"EmailReady(4711\r\n)"});
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWA one.bin, 0\r\n"});
+  socket.Receive("410 Attachment created: A1\r\n");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{kZeroBlock, "x", kFina}))
+      << "a one-byte file goes out in one step";
+  EXPECT_EQ(events.Take(),
+            (std::vector<std::string>{"StartAttachment(one.bin)", "AttachmentFinished(one.bin)"}));
+  EXPECT_EQ(email->get_attachments()[0]->get_ID(), "A1");
+  socket.CompleteSends();
+  EXPECT_TRUE(socket.TakeSent().empty());
+  socket.Receive("250 File stored\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"SUBJ Plans\r\n"});
+  socket.Receive("330 Subject stored\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"PASS pw\r\n"});
+  socket.Receive("350 Password stored\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"RECP a@example.org\r\n"});
+  socket.Receive("350 Recipient added\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"RECP b@example.org\r\n"});
+  socket.Receive("350 Recipient added\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"BODY\r\n"});
+  socket.Receive("360 Send the body\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"Hello\r\n"});
+  socket.CompleteSends();
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"the files\r\n"});
+  socket.CompleteSends();
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"are here\r\n"});
+  socket.CompleteSends();
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"FINB\r\n"});
+  socket.CompleteSends();
+  EXPECT_TRUE(socket.TakeSent().empty());
+  socket.Receive("361 Body stored\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"FINM\r\n"});
+  socket.Receive("250 12.5, 3\r\n");
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"EmailFinished(12.5, 3)"});
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kReady);
+  platform.AdvanceTime(60s);
+  EXPECT_TRUE(events.Take().empty()) << "no time-out while idle";
+}
+
+TEST_F(ServerCommunicatorTest, FilesGoOutInPiecesOf1460BytesEachAfterACompletedSend) {
+  LogIn();
+  const std::string exact(1460, 'a');
+  std::string longer(1461, 'b');
+  longer.back() = 'c';
+  std::string twice(2920, 'd');
+  twice[1460] = 'e';
+  auto email = Message({File("exact.bin", exact), File("longer.bin", longer), File("twice.bin", twice)});
+  EXPECT_EQ(StartUpload(email), "NEWA exact.bin, 0\r\n");
+
+  socket.Receive("410 Attachment created: A1\r\n");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{kZeroBlock, exact, kFina}));
+  socket.Receive("250 File stored\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWA longer.bin, 0\r\n"});
+
+  socket.Receive("410 Attachment created: A2\r\n");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{kZeroBlock, longer.substr(0, 1460)}))
+      << "nothing is read ahead of the socket";
+  socket.CompleteSends();
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{"c", kFina}));
+  socket.Receive("250 File stored\r\n");
+  socket.TakeSent();
+
+  socket.Receive("410 Attachment created: A3\r\n");
+  EXPECT_EQ(RunFile(), (std::vector<std::string>{kZeroBlock, twice.substr(0, 1460), twice.substr(1460), kFina}));
+  EXPECT_EQ(client.getBytesTransferred(), 1460 + 1461 + 2920);
+}
+
+TEST_F(ServerCommunicatorTest, AnEmptyFileSendsTheZeroBlockAndTheMarker) {
+  LogIn();
+  StartUpload(Message({File("empty.bin", "")}));
+  socket.Receive("410 Attachment created: A1\r\n");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{kZeroBlock, kFina}));
+}
+
+TEST_F(ServerCommunicatorTest, AResumedFileGoesOnAfterTheBytesTheServerHolds) {
+  LogIn();
+  std::string bytes(3000, '\0');
+  for (std::size_t i = 0; i < bytes.size(); ++i) bytes[i] = static_cast<char>(i * 7);
+  auto file = File("part.bin", bytes);
+  file->set_ID("A1");
+  auto email = Message({file});
+  EXPECT_EQ(StartUpload(email), "RESA A1, 0\r\n") << "an attachment with an id resumes, even under NEWM";
+  socket.Receive("430 Attachment resumed at 1000\r\n");
+  EXPECT_EQ(RunFile(), (std::vector<std::string>{kZeroBlock, bytes.substr(1000, 1460), bytes.substr(2460), kFina}));
+  EXPECT_EQ(client.getBytesTransferred(), 1001 + 2000) << "the resume point counts, plus one";
+}
+
+TEST_F(ServerCommunicatorTest, AFileTheServerHoldsWholeSendsNoBytes) {
+  LogIn();
+  auto file = File("whole.bin", std::string(5000, 'w'));
+  file->set_ID("A1");
+  StartUpload(Message({file}));
+  socket.Receive("430 Attachment resumed at 5000\r\n");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{kZeroBlock, kFina}));
+  EXPECT_EQ(client.getBytesTransferred(), 5001);
+}
+
+TEST_F(ServerCommunicatorTest, AResumeFromZeroSendsTheZeroBlockOnce) {
+  LogIn();
+  auto file = File("zero.bin", "abc");
+  file->set_ID("A1");
+  StartUpload(Message({file}));
+  socket.Receive("430 Attachment resumed at 0\r\n");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{kZeroBlock, "abc", kFina}));
+}
+
+TEST_F(ServerCommunicatorTest, TheProgressTickReportsTheBytesOnceASecondWhileFileBytesFlow) {
+  LogIn();
+  StartUpload(Message({File("big.bin", std::string(10 * 1460, 'b'))}));
+  socket.Receive("410 Attachment created: A1\r\n");
+  socket.CompleteSends();
+  socket.CompleteSends();
+  events.Take();
+  platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"BytesTransferred(4380)"});
+  socket.CompleteSends();
+  platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"BytesTransferred(5840)"});
+  RunFile();
+  events.Take();
+  platform.AdvanceTime(5s);
+  EXPECT_TRUE(events.Take().empty()) << "the tick ends with the file";
+}
+
+TEST_F(ServerCommunicatorTest, AStalledFileTimesOutAfter20Seconds) {
+  LogIn();
+  StartUpload(Message({File("big.bin", std::string(10 * 1460, 'b'))}));
+  socket.Receive("410 Attachment created: A1\r\n");
+  for (int second = 0; second < 19; ++second) platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take().back(), "BytesTransferred(1460)");
+  platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  EXPECT_EQ(client.getBytesTransferred(), 0);
+  platform.AdvanceTime(5s);
+  EXPECT_TRUE(events.Take().empty()) << "both timers stopped";
+}
+
+TEST_F(ServerCommunicatorTest, AMessageWithoutFilesGoesStraightToTheSubject) {
+  LogIn();
+  auto email = Message({});
+  EXPECT_EQ(StartUpload(email), "SUBJ Plans\r\n");
+}
+
+TEST_F(ServerCommunicatorTest, WithoutPasswordAndRecipientsTheSubjectLeadsToTheBody) {
+  LogIn();
+  auto email = Message({});
+  email->set_Body("Hi");
+  StartUpload(email);
+  socket.Receive("599 anything\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"BODY\r\n"});
+}
+
+TEST_F(ServerCommunicatorTest, ABodyOfBlanksAndLineEndsIsNotSent) {
+  LogIn();
+  auto email = Message({});
+  email->AddRecipient("a@example.org");
+  email->set_Body("  \r\n \r\n");
+  StartUpload(email);
+  socket.Receive("330 ok\r\n");
+  socket.Receive("350 ok\r\n");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{"RECP a@example.org\r\n", "FINM\r\n"}));
+}
+
+TEST_F(ServerCommunicatorTest, ATrailingLineEndAddsAFourthEmptyBodyLine) {
+  LogIn();
+  auto email = Message({});
+  email->set_Body("one\r\ntwo\r\nthree\r\n");
+  StartUpload(email);
+  socket.Receive("330 ok\r\n");
+  socket.Receive("360 go\r\n");
+  for (int line = 0; line < 4; ++line) socket.CompleteSends();
+  EXPECT_EQ(socket.TakeSent(),
+            (std::vector<std::string>{"BODY\r\n", "one\r\n", "two\r\n", "three\r\n", "\r\n", "FINB\r\n"}));
+}
+
+TEST_F(ServerCommunicatorTest, RefusalsShowAMessageAndDisconnect) {
+  LogIn();
+  auto email = Message({});
+  email->AddRecipient("a@example.org");
+  email->set_Body("Hi");
+  StartUpload(email);
+  socket.Receive("330 ok\r\n");
+  socket.Receive("550 No such user\r\n");
+  ASSERT_EQ(platform.alerts.shown.size(), 1u);
+  EXPECT_EQ(platform.alerts.shown[0].text,
+            "Illegal reply from server when adding recipient to e-mail. Dropwell will now exit.");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{"RECP a@example.org\r\n", "QUIT\r\n"}));
+
+  LogIn();
+  email = Message({});
+  email->set_Body("Hi");
+  StartUpload(email);
+  socket.Receive("330 ok\r\n");
+  socket.Receive("552 Too long\r\n");
+  ASSERT_EQ(platform.alerts.shown.size(), 2u);
+  EXPECT_EQ(platform.alerts.shown[1].text,
+            "Illegal reply from server when adding body to e-mail. Dropwell will now exit.");
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{"BODY\r\n", "QUIT\r\n"}));
+}
+
+TEST_F(ServerCommunicatorTest, ATooLargeEmailIsReportedAndDisconnected) {
+  LogIn();
+  client.SendEmail(Message({File("a.bin", "a")}));
+  socket.TakeSent();
+  socket.Receive("320 E-mail too large\r\n");
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"EmailIsTooLarge"});
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+}
+
+TEST_F(ServerCommunicatorTest, After420NothingIsReadCountedOrSent) {
+  LogIn();
+  StartUpload(Message({File("a.bin", "abc")}));
+  socket.Receive("420 Illegal size\r\n");
+  ASSERT_EQ(platform.alerts.shown.size(), 1u);
+  EXPECT_EQ(platform.alerts.shown[0].text, "Illegal e-mail size. Dropwell will now exit.");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+  EXPECT_EQ(client.getBytesTransferred(), 0);
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kDisconnecting);
+}
+
+TEST_F(ServerCommunicatorTest, AFileThatChangedSizeStopsBeforeItIsAnnounced) {
+  LogIn();
+  auto file = File("grows.bin", "abc");
+  auto email = Message({file});
+  client.SendEmail(email);
+  testing::WriteBytes(file->get_FilePath(), "abcd");
+  socket.TakeSent();
+  socket.Receive("310 E-mail accepted 4711\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"EmailReady(4711\r\n)"});
+}
+
+// A file system whose files cannot be read past their opening.
+class UnreadableFiles : public portable::PortableFileSystem {
+ public:
+  std::unique_ptr<BinaryReader> OpenBinaryForReading(const std::string& path) override {
+    struct Failing : BinaryReader {
+      explicit Failing(std::unique_ptr<BinaryReader> real) : real(std::move(real)) {}
+      std::uint64_t Length() override { return real->Length(); }
+      void ReadAt(std::uint64_t, char*, std::size_t) override {
+        throw Error(errc::kPathFileAccess, "Failing", "I/O error");
+      }
+      std::unique_ptr<BinaryReader> real;
+    };
+    return std::make_unique<Failing>(PortableFileSystem::OpenBinaryForReading(path));
+  }
+};
+
+TEST_F(ServerCommunicatorTest, AFailedReadShowsAMessageAndSendsNothingMore) {
+  UnreadableFiles files;
+  Platform services = platform.services;
+  services.files = &files;
+  ScopedPlatform unreadable(services);
+  LogIn();
+  StartUpload(Message({File("a.bin", "abc")}));
+  socket.Receive("410 Attachment created: A1\r\n");
+  ASSERT_EQ(platform.alerts.shown.size(), 1u);
+  EXPECT_EQ(platform.alerts.shown[0].text,
+            "Please restart Dropwell because an unrecoverable error has occured.");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+  EXPECT_EQ(client.getBytesTransferred(), 0);
+}
+
+class MalformedReplyTest : public ServerCommunicatorTest,
+                           public ::testing::WithParamInterface<std::pair<std::string, std::string>> {};
+
+TEST_P(MalformedReplyTest, EndsTheUploadCleanly) {
+  LogIn();
+  auto file = File("a.bin", "abc");
+  if (GetParam().first.rfind("430", 0) == 0) file->set_ID("A1");
+  StartUpload(Message({file}));
+  socket.Receive(GetParam().first);
+  ExpectEndedCleanly(GetParam().second);
+  EXPECT_TRUE(platform.alerts.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    AttachmentReplies, MalformedReplyTest,
+    ::testing::Values(
+        std::make_pair("410 short\r\n", "Unexpected reply from server when adding the file a.bin"),
+        std::make_pair("430 short\r\n", "Unexpected reply from server when resuming the file a.bin"),
+        std::make_pair("430 Attachment resumed at lots\r\n",
+                       "Unexpected reply from server when resuming the file a.bin"),
+        std::make_pair("430 Attachment resumed at 4\r\n", "The server holds 4 bytes of the file a.bin"),
+        std::make_pair("200 OK\r\n", "Unexpected reply from server when adding a file"),
+        std::make_pair("0 wait\r\n", "Unexpected reply from server when adding a file")));
+
+TEST_F(ServerCommunicatorTest, AFileThatCannotBeOpenedEndsTheUploadCleanly) {
+  LogIn();
+  auto file = File("gone.bin", "");
+  StartUpload(Message({file}));
+  std::filesystem::remove(file->get_FilePath());
+  socket.Receive("410 Attachment created: A1\r\n");
+  ExpectEndedCleanly("Cannot read the file");
+  EXPECT_EQ(file->get_ID(), "") << "the id is kept only for a file that goes out";
+}
+
+TEST_F(ServerCommunicatorTest, AFinishReplyWithoutTwoNumbersEndsTheUploadCleanly) {
+  LogIn();
+  StartUpload(Message({}));
+  socket.Receive("330 ok\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"FINM\r\n"});
+  socket.Receive("250 Done\r\n");
+  ExpectEndedCleanly("Unexpected reply from server when finishing the e-mail: 250 Done");
+}
+
+TEST_F(ServerCommunicatorTest, FieldsCannotSmuggleInCommands) {
+  LogIn();
+  auto file = File("a.bin", "");
+  file->set_Filename("a\r\nQUIT.bin");
+  auto email = Message({file});
+  email->set_ID("47\n11");
+  email->set_Subject("Hi\r\nFINM");
+  email->set_Password("p\rw");
+  email->AddRecipient("a@example.org\r\nRECP b@example.org");
+  client.SendEmail(email);
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWM 47 11, 0, 1\r\n"});
+  socket.Receive("310 ok\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWA a  QUIT.bin, 0\r\n"});
+  socket.Receive("410 Attachment created: A1\r\n");
+  socket.TakeSent();
+  socket.Receive("250 ok\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"SUBJ Hi  FINM\r\n"});
+  socket.Receive("330 ok\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"PASS p w\r\n"});
+  socket.Receive("350 ok\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"RECP a@example.org  RECP b@example.org\r\n"});
+}
+
+TEST_F(ServerCommunicatorTest, AReconnectForgetsTheInterruptedFile) {
+  LogIn();
+  std::string bytes(3000, 'x');
+  bytes[0] = 'F';
+  auto file = File("a.bin", bytes);
+  auto email = Message({file});
+  StartUpload(email);
+  socket.Receive("410 Attachment created: A1\r\n");
+  socket.Fail(wsk::kConnectionReset);
+  events.Take();
+
+  LogIn();
+  EXPECT_EQ(StartUpload(email), "RESA A1, 0\r\n");
+  socket.Receive("410 Attachment created: A2\r\n");  // the server lost it: a new file
+  const std::vector<std::string> sent = socket.TakeSent();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1], bytes.substr(0, 1460)) << "reading starts at the first byte again";
+  EXPECT_EQ(file->get_ID(), "A2");
+}
+
+TEST_F(ServerCommunicatorTest, FilesOfMoreThan4GiBResumeBeyond32BitOffsets) {
+  const std::string path = platform.Path("sparse.bin");
+  constexpr std::uint64_t kLength = (5ULL << 30) + 3;  // 5 GiB and 3 bytes
+  testing::WriteBytes(path, "");
+  std::filesystem::resize_file(path, kLength);
+  {
+    std::fstream out(path, std::ios::in | std::ios::out | std::ios::binary);
+    out.seekp(static_cast<std::streamoff>(4294967301ULL));
+    out << "marker";
+  }
+  auto file = std::make_shared<EmailAttachment>();
+  file->set_FilePath(path);
+  file->set_ID("BIG");
+  auto email = Message({file});
+  LogIn();
+  client.SendEmail(email);
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWM 4711, 5368709123, 1\r\n"});
+  socket.Receive("310 ok\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"RESA BIG, 0\r\n"})
+      << "the size comparison holds beyond 32 bits";
+
+  socket.Receive("430 Attachment resumed at 4294967301\r\n");  // beyond 2^32
+  std::vector<std::string> sent = socket.TakeSent();
+  ASSERT_EQ(sent.size(), 2u);
+  EXPECT_EQ(sent[1].substr(0, 6), "marker");
+  EXPECT_EQ(client.getBytesTransferred(), 4294967302.0 + 1460);
+
+  LogIn();
+  StartUpload(email);
+  socket.Receive("430 Attachment resumed at 2147483649\r\n");  // beyond 2^31
+  EXPECT_EQ(client.getBytesTransferred(), 2147483650.0 + 1460);
+  socket.TakeSent();
+
+  LogIn();
+  StartUpload(email);
+  socket.Receive("430 Attachment resumed at 5368709122\r\n");  // one byte left
+  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{kZeroBlock, std::string(1, '\0'), kFina}));
+}
+
+}  // namespace
+}  // namespace dwl

@@ -1,0 +1,572 @@
+#include "transfer/ServerCommunicator.h"
+
+#include <algorithm>
+
+#include "platform/Platform.h"
+#include "support/TolerantRun.h"
+#include "transfer/TransferProtocol.h"
+
+namespace dwl {
+
+namespace {
+
+constexpr const char* kLoginRefused =
+    "Login information not correct. We are disconnected from server.";
+constexpr const char* kConnectionLost =
+    "Connection to server lost. Please check your internet connection and firewall settings.";
+constexpr const char* kPortAdvice =
+    "Port 443 should be open for Dropwell. Transfer will be automatically resumed when a "
+    "connection is established.";
+constexpr const char* kIllegalSize = "Illegal e-mail size. Dropwell will now exit.";
+constexpr const char* kUnrecoverable =
+    "Please restart Dropwell because an unrecoverable error has occured.";
+constexpr const char* kRecipientRefused =
+    "Illegal reply from server when adding recipient to e-mail. Dropwell will now exit.";
+constexpr const char* kBodyRefused =
+    "Illegal reply from server when adding body to e-mail. Dropwell will now exit.";
+
+// Runs `step` and forgets any failure it throws.
+template <class Step>
+void Ignoring(Step&& step) {
+  TolerantRun("ServerCommunicator").Run(std::forward<Step>(step));
+}
+
+ServerCommunicatorEvents& NoReceiver() {
+  static ServerCommunicatorEvents nobody;
+  return nobody;
+}
+
+}  // namespace
+
+ServerCommunicator::ServerCommunicator()
+    : log_(ApplicationLog::Instance()),
+      settings_((log_->AddDebugMessage("Start ServerCommunicator.Class_Initialize()"),
+                 AppSettings::Instance())) {
+  m_objTimeOut.TimeOutValue(kReplyTimeOutSeconds);
+  m_objTimeOut.TimeOut = [this] { Entry("m_objTimeOut_TimeOut", [this] { m_objTimeOut_TimeOut(); }); };
+  m_objBytesTransferredUpdate.TimeOutValue(kProgressSeconds);
+  m_objBytesTransferredUpdate.TimeOut = [this] {
+    Entry("m_objBytesTransferredUpdate_TimeOut", [this] { m_objBytesTransferredUpdate_TimeOut(); });
+  };
+  Log("Finished ServerCommunicator.Class_Initialize()");
+}
+
+ServerCommunicator::~ServerCommunicator() {
+  Log("Start ServerCommunicator.Class_Terminate()");
+  m_objTimeOut.StopTimer();
+  m_objBytesTransferredUpdate.StopTimer();
+  if (objServerSocket != nullptr) {
+    Ignoring([this] {
+      if (objServerSocket->State() != SocketState::Closed) {
+        Log("ServerCommunicator.Class_Terminate(): close winsock connection");
+        objServerSocket->Close();
+      }
+    });
+    objServerSocket->SetEvents(nullptr);
+  }
+  Log("Finished ServerCommunicator.Class_Terminate()");
+}
+
+ServerCommunicatorEvents& ServerCommunicator::Events() {
+  return events_ != nullptr ? *events_ : NoReceiver();
+}
+
+template <class Step>
+void ServerCommunicator::Entry(const char* name, Step&& step) {
+  try {
+    step();
+  } catch (const Error& failure) {
+    log_->AddMessage(std::string("ServerCommunicator.") + name + ": " + failure.Description() +
+                     ", " + std::to_string(failure.Number()));
+  }
+}
+
+void ServerCommunicator::SetSocket(TcpSocket* socket) {
+  if (objServerSocket != nullptr) objServerSocket->SetEvents(nullptr);
+  objServerSocket = socket;
+  if (objServerSocket != nullptr) objServerSocket->SetEvents(this);
+}
+
+TcpSocket& ServerCommunicator::Socket() {
+  if (objServerSocket == nullptr) {
+    throw Error(wsk::kNotConnected, "ServerCommunicator", "No socket was set");
+  }
+  return *objServerSocket;
+}
+
+bool ServerCommunicator::Connected() {
+  return objServerSocket != nullptr && objServerSocket->State() == SocketState::Connected;
+}
+
+void ServerCommunicator::SendIgnoringErrors(const std::string& line) {
+  Ignoring([&] { Socket().SendText(line); });
+}
+
+void ServerCommunicator::SendBytesIgnoringErrors(std::string bytes) {
+  Ignoring([&] { Socket().SendBytes(std::move(bytes)); });
+}
+
+bool ServerCommunicator::SendOrFail(const std::string& line) {
+  try {
+    Socket().SendText(line);
+    return true;
+  } catch (const Error& failure) {
+    ProcessConnectionError(static_cast<int>(failure.Number()));
+    return false;
+  }
+}
+
+void ServerCommunicator::ResetUpload() {
+  readPosition_ = 0;
+  currentAttachment_.reset();
+  file_.reset();
+}
+
+void ServerCommunicator::ConnectToServer() {
+  Log("Start ServerCommunicator.ConnectToServer()");
+  cancelling_ = false;
+  state_ = kAwaitingGreeting;
+  attachmentIndex_ = 0;
+  recipientIndex_ = 0;
+  bodyLineIndex_ = 0;
+  bytesTransferred_ = 0;
+  // Nothing of an interrupted upload may leak into the next one.
+  ResetUpload();
+  replies_.Clear();
+  Ignoring([this] {
+    Log("ServerCommunicator.ConnectToServer(): close winsock connection");
+    Socket().Close();
+  });
+  Ignoring([this] { Socket().ResetLocalPort(); });
+  Ignoring([this] { m_objTimeOut.StartTimer(); });
+  Ignoring([this] {
+    // The settings keep the port in 16 bits; ports above 32767 come back whole.
+    Socket().Connect(settings_->getRemoteServerAddress(),
+                     static_cast<std::uint16_t>(settings_->getRemoteServerPort()));
+  });
+  Log("Finished ServerCommunicator.ConnectToServer()");
+}
+
+void ServerCommunicator::CancelTransfer() {
+  Log("Start ServerCommunicator.CancelTransfer()");
+  cancelling_ = true;
+  bool closed = false;
+  Ignoring([&] {
+    if (Connected()) {
+      Log("ServerCommunicator.CancelTransfer(): close winsock connection");
+      Socket().Close();
+      closed = true;
+    }
+  });
+  if (closed) Events().DisconnectedFromServer();
+  m_objTimeOut.StopTimer();
+  m_objBytesTransferredUpdate.StopTimer();
+  state_ = kDisconnecting;
+  cancelling_ = false;
+  Log("Finished ServerCommunicator.CancelTransfer()");
+}
+
+void ServerCommunicator::Disconnect() {
+  state_ = kDisconnecting;
+  if (Connected()) SendIgnoringErrors(protocol::CommandLine("QUIT"));
+}
+
+void ServerCommunicator::OnDataArrival(std::size_t) {
+  Entry("DataArrival", [this] {
+    Log("Start ServerCommunicator.DataArrival()");
+    if (cancelling_) {
+      cancelling_ = false;
+      return;
+    }
+    std::string text;
+    Ignoring([&] { text = Socket().GetData(); });
+    replies_.Append(text);
+    bool finished = true;
+    // A reply's handling may reconnect, which empties the framer.
+    while (std::optional<std::string> reply = replies_.NextLine()) finished = HandleReply(*reply);
+    if (replies_.TooLong()) {
+      replies_.Clear();
+      EndUpload("The server sent a reply without a line end.");
+    }
+    if (finished) Log("Finished ServerCommunicator.DataArrival()");
+  });
+}
+
+bool ServerCommunicator::HandleReply(const std::string& reply) {
+  Log("clientstatus=" + std::to_string(state_) + "\t receiveddata: " + reply);
+  if (!reply.empty() && reply.front() == '0' && state_ != kAwaitingAttachmentReply &&
+      reply.find("411") == std::string::npos) {
+    return false;
+  }
+  const std::string code = protocol::ReplyCode(reply);
+  switch (state_) {
+    case kAwaitingGreeting:
+      m_objTimeOut.Reset();
+      state_ = kAwaitingHeloReply;
+      SendOrFail(protocol::CommandLine("HELO", {std::to_string(settings_->getNumericVersion())}));
+      break;
+    case kAwaitingHeloReply:
+      m_objTimeOut.Reset();
+      state_ = kAwaitingLoginReply;
+      SendOrFail(protocol::CommandLine("LOGN", {settings_->getUsername(), settings_->getPassword()}));
+      break;
+    case kAwaitingLoginReply:
+      m_objTimeOut.StopTimer();
+      if (code == "210") {
+        state_ = kReady;
+        std::string word = protocol::LastWord(reply);
+        word.erase(0, word.find_first_not_of(' '));
+        word.erase(word.find_last_not_of(' ') + 1);
+        Events().ConnectedToServer(word);
+      } else {
+        state_ = kAwaitingGreeting;
+        Events().ErrorOccured(kLoginRefused);
+      }
+      break;
+    case kReady:
+      m_objTimeOut.StopTimer();
+      if (code == "320") {
+        Events().EmailIsTooLarge();
+        Disconnect();
+        break;
+      }
+      if (code == "310") Events().EmailReady(protocol::LastWord(reply));
+      StartSendingAttachment();
+      break;
+    case kAwaitingAttachmentReply:
+      if (code == "410" || code == "420" || code == "430") {
+        SendAttachmentData(reply);
+      } else {
+        EndUpload("Unexpected reply from server when adding a file to the e-mail: " +
+                  std::string(protocol::WithoutLineEnd(reply)));
+      }
+      break;
+    case kAwaitingFinishReply:
+      m_objTimeOut.StopTimer();
+      ProcessFinishReply(reply);
+      break;
+    case kDisconnecting:
+      m_objTimeOut.StopTimer();
+      m_objBytesTransferredUpdate.StopTimer();
+      state_ = kAwaitingGreeting;
+      break;
+    case kAwaitingSubjectReply:
+      SendPassword();
+      break;
+    case kSendingRecipients:
+      m_objTimeOut.Reset();
+      SendNextRecipient(reply);
+      break;
+    case kAwaitingBodyReply:
+      m_objTimeOut.Reset();
+      SendBody(reply);
+      break;
+    default:  // file bytes or body lines flow: replies are not looked at
+      break;
+  }
+  return true;
+}
+
+void ServerCommunicator::OnSendComplete() {
+  Entry("SendComplete", [this] {
+    if (state_ == kSendingAttachmentData) SendAttachmentData("0");
+    if (state_ == kSendingBodyLines) SendBody("360");
+  });
+}
+
+void ServerCommunicator::OnClose() {
+  Entry("Socket_Close", [this] {
+    Log("ServerCommunicator.Socket_Close(): socket has been closed.");
+    Events().DisconnectedFromServer();
+  });
+}
+
+void ServerCommunicator::OnError(int number, const std::string& description) {
+  Entry("Socket_Error", [&] {
+    log_->AddMessage("ServerCommunicator.Socket_Error(): " + description + ", " +
+                     std::to_string(number));
+    ProcessConnectionError(number);
+  });
+}
+
+void ServerCommunicator::ProcessConnectionError(int number) {
+  m_objTimeOut.StopTimer();
+  m_objBytesTransferredUpdate.StopTimer();
+  if (number != wsk::kConnectionAborted) {
+    Events().ErrorOccured(std::string(kConnectionLost) + "\r\n" + kPortAdvice + "\r\n(wsk: " +
+                            std::to_string(number) + ")");
+  } else {
+    Ignoring([this] {
+      Log("ServerCommunicator.ProcessConnectionError(): close winsock connection");
+      Socket().Close();
+    });
+    Events().DisconnectedFromServer();
+  }
+  state_ = kAwaitingGreeting;
+  bytesTransferred_ = 0;
+}
+
+void ServerCommunicator::m_objTimeOut_TimeOut() {
+  log_->AddMessage("m_objTimeOut_TimeOut()");
+  ProcessConnectionError(wsk::kConnectionAborted);
+}
+
+void ServerCommunicator::SendEmail(std::shared_ptr<Email> email) {
+  Log("Start ServerCommunicator.SendEmail()");
+  if (cancelling_) {
+    cancelling_ = false;
+    return;
+  }
+  if (email == nullptr) throw Error(errc::kInvalidCall, "ServerCommunicator.SendEmail", "No e-mail");
+  currentMessage_ = std::move(email);
+  attachmentIndex_ = 0;
+  bodyLineIndex_ = 0;
+  recipientIndex_ = 0;
+  ResetUpload();
+  Ignoring([this] { m_objTimeOut.StartTimer(); });
+  Email& message = *currentMessage_;
+  SendIgnoringErrors(protocol::CommandLine(message.get_CreatedOnServer() ? "RESM" : "NEWM",
+                                           {message.get_ID(), protocol::SizeText(message.Size()),
+                                            message.get_EmailSource()}));
+  Log("Finished ServerCommunicator.SendEmail()");
+}
+
+void ServerCommunicator::StartSendingAttachment() {
+  Log("Start ServerCommunicator.StartSendingAttachment()");
+  if (cancelling_) {
+    cancelling_ = false;
+    return;
+  }
+  if (currentMessage_ != nullptr) {
+    m_objTimeOut.StartTimer();
+    // An e-mail without files holds one empty slot: straight to the subject.
+    if (attachmentIndex_ < currentMessage_->NumberOfAttachments()) {
+      currentAttachment_ = currentMessage_->get_attachments()[static_cast<std::size_t>(attachmentIndex_)];
+      state_ = kAwaitingAttachmentReply;
+      if (currentAttachment_->FileSizeHasChanged()) {
+        Log("ServerCommunicator.StartSendingAttachment(): the size of " +
+            currentAttachment_->get_FilePath() + " has changed");
+        Disconnect();
+        return;
+      }
+      if (!currentAttachment_->get_ID().empty()) {
+        SendIgnoringErrors(protocol::CommandLine("RESA", {currentAttachment_->get_ID(), "0"}));
+      } else {
+        SendIgnoringErrors(protocol::CommandLine("NEWA", {currentAttachment_->get_Filename(), "0"}));
+      }
+    } else {
+      state_ = kAwaitingSubjectReply;
+      SendIgnoringErrors(protocol::CommandLine("SUBJ", {currentMessage_->get_Subject()}));
+    }
+  }
+  Log("Finished ServerCommunicator.StartSendingAttachment()");
+}
+
+bool ServerCommunicator::OpenAttachment(const std::string& reply, const std::string& code) {
+  const std::string shown(protocol::WithoutLineEnd(reply));
+  if (currentAttachment_ == nullptr) {
+    EndUpload("Unexpected reply from server: no file is under way: " + shown);
+    return false;
+  }
+  std::optional<std::string> id;
+  std::optional<std::uint64_t> offset;
+  if (code == "430") {
+    offset = protocol::ResumeOffset(reply);
+    if (!offset) {
+      EndUpload("Unexpected reply from server when resuming the file " +
+                currentAttachment_->get_Filename() + ": " + shown);
+      return false;
+    }
+  } else {
+    id = protocol::AttachmentId(reply);
+    if (!id) {
+      EndUpload("Unexpected reply from server when adding the file " +
+                currentAttachment_->get_Filename() + ": " + shown);
+      return false;
+    }
+  }
+  std::uint64_t length = 0;
+  try {
+    file_.reset();
+    file_ = ThePlatform().files->OpenBinaryForReading(currentAttachment_->get_FilePath());
+    length = file_->Length();
+  } catch (const Error& failure) {
+    file_.reset();
+    EndUpload("Cannot read the file " + currentAttachment_->get_FilePath() + ": " +
+              failure.Description());
+    return false;
+  }
+  if (offset) {
+    if (*offset > length) {
+      file_.reset();
+      EndUpload("The server holds " + std::to_string(*offset) + " bytes of the file " +
+                currentAttachment_->get_Filename() + ", which has only " + std::to_string(length) +
+                ".");
+      return false;
+    }
+    readPosition_ = static_cast<std::int64_t>(*offset) + 1;
+    bytesTransferred_ += readPosition_;
+  } else {
+    currentAttachment_->set_ID(*id);
+    readPosition_ = 0;  // a new file on the server starts at the first byte
+  }
+  state_ = kSendingAttachmentData;
+  m_objTimeOut.StartTimer();
+  m_objBytesTransferredUpdate.StartTimer();
+  Events().StartAttachment(*currentAttachment_);
+  return true;
+}
+
+void ServerCommunicator::SendAttachmentData(const std::string& reply) {
+  if (cancelling_) {
+    cancelling_ = false;
+    return;
+  }
+  const std::string code = protocol::ReplyCode(reply);
+  if (code == "420") {
+    ShowCritical(kIllegalSize);
+    Disconnect();
+    return;
+  }
+  if ((code == "410" || code == "430") && !OpenAttachment(reply, code)) return;
+  if (state_ != kSendingAttachmentData) return;  // the owner stopped it from StartAttachment
+
+  m_objTimeOut.Reset();
+  if (readPosition_ == 0) readPosition_ = 1;
+  std::int64_t length = 0;
+  std::string piece;
+  try {
+    if (file_ == nullptr) throw Error(errc::kInvalidCall, "ServerCommunicator", "No file is open");
+    length = static_cast<std::int64_t>(file_->Length());
+    const std::int64_t size =
+        std::min<std::int64_t>(length + 1 - readPosition_, static_cast<std::int64_t>(protocol::kPieceSize));
+    if (size > 0) {
+      piece.resize(static_cast<std::size_t>(size));
+      file_->ReadAt(static_cast<std::uint64_t>(readPosition_ - 1), piece.data(), piece.size());
+      readPosition_ += size;
+      bytesTransferred_ += size;
+    }
+  } catch (const Error& failure) {
+    log_->AddMessage("ServerCommunicator.SendAttachmentData(): " + failure.Description() + ", " +
+                     std::to_string(failure.Number()));
+    file_.reset();
+    m_objBytesTransferredUpdate.StopTimer();
+    ShowCritical(kUnrecoverable);
+    Disconnect();
+    return;
+  }
+
+  const bool firstPiece = readPosition_ == static_cast<std::int64_t>(piece.size()) + 1;
+  if (firstPiece || code == "430") SendBytesIgnoringErrors(std::string(protocol::kZeroBlockSize, '\0'));
+  if (!piece.empty()) SendBytesIgnoringErrors(std::move(piece));
+
+  if (readPosition_ > length) {
+    m_objBytesTransferredUpdate.StopTimer();
+    m_objTimeOut.Reset();
+    file_.reset();
+    state_ = kReady;
+    Events().AttachmentFinished(*currentAttachment_);
+    readPosition_ = 0;
+    ++attachmentIndex_;
+    SendBytesIgnoringErrors(std::string(protocol::kEndOfFileMarker));
+  }
+}
+
+void ServerCommunicator::SendPassword() {
+  m_objTimeOut.Reset();
+  state_ = kSendingRecipients;
+  const std::string& password = currentMessage_->get_Password();
+  if (!password.empty()) {
+    SendOrFail(protocol::CommandLine("PASS", {password}));
+  } else {
+    SendNextRecipient("");
+  }
+}
+
+void ServerCommunicator::SendNextRecipient(const std::string& reply) {
+  Log("Start ServerCommunicator.SendNextRecipient()");
+  state_ = kSendingRecipients;
+  const std::int32_t recipients = currentMessage_->NumberOfRecipients();
+  if (recipients > 0) {
+    if (!reply.empty() && protocol::ReplyCode(reply) != "350") {
+      ShowCritical(kRecipientRefused);
+      Disconnect();
+    } else if (recipients > recipientIndex_) {
+      const std::string address =
+          currentMessage_->get_Recipients()[static_cast<std::size_t>(recipientIndex_)];
+      ++recipientIndex_;
+      SendOrFail(protocol::CommandLine("RECP", {address}));
+    } else {
+      SendBody("");
+    }
+  } else {
+    SendBody("");
+  }
+  Log("Finished ServerCommunicator.SendNextRecipient()");
+}
+
+void ServerCommunicator::SendBody(const std::string& reply) {
+  Log("Start ServerCommunicator.SendBody()");
+  const std::string& body = currentMessage_->get_Body();
+  if (!protocol::BodyIsEmpty(body)) {
+    const std::string code = protocol::ReplyCode(reply);
+    if (reply.empty()) {
+      state_ = kAwaitingBodyReply;
+      SendOrFail(protocol::CommandLine("BODY"));
+    } else if (code == "360") {
+      const std::vector<std::string> lines = protocol::BodyLines(body);
+      if (static_cast<std::int32_t>(lines.size()) > bodyLineIndex_) {
+        state_ = kSendingBodyLines;
+        const std::string& line = lines[static_cast<std::size_t>(bodyLineIndex_)];
+        ++bodyLineIndex_;
+        SendOrFail(line + std::string(protocol::kLineEnd));
+      } else {
+        state_ = kAwaitingBodyReply;
+        SendOrFail(protocol::CommandLine("FINB"));
+      }
+    } else if (code == "361") {
+      state_ = kAwaitingFinishReply;
+      SendOrFail(protocol::CommandLine("FINM"));
+    } else {
+      ShowCritical(kBodyRefused);
+      Disconnect();
+    }
+  } else {
+    state_ = kAwaitingFinishReply;
+    SendOrFail(protocol::CommandLine("FINM"));
+  }
+  Log("Finished ServerCommunicator.SendBody()");
+}
+
+void ServerCommunicator::ProcessFinishReply(const std::string& reply) {
+  const std::optional<protocol::FinishValues> values = protocol::ParseFinishReply(reply);
+  if (!values) {
+    EndUpload("Unexpected reply from server when finishing the e-mail: " +
+              std::string(protocol::WithoutLineEnd(reply)));
+    return;
+  }
+  state_ = kReady;
+  Events().EmailFinished(values->megabytes, values->files);
+}
+
+void ServerCommunicator::m_objBytesTransferredUpdate_TimeOut() {
+  log_->AddMessage("BytesTransferred(" + std::to_string(bytesTransferred_) + ")");
+  Events().BytesTransferred(static_cast<double>(bytesTransferred_));
+  // The tick returns straight to the owner's loop, which dispatches whatever
+  // is waiting next.
+}
+
+void ServerCommunicator::EndUpload(const std::string& message) {
+  log_->AddMessage("ServerCommunicator: " + message);
+  file_.reset();
+  m_objBytesTransferredUpdate.StopTimer();
+  Disconnect();
+  Events().ErrorOccured(message);
+}
+
+void ServerCommunicator::ShowCritical(const std::string& message) {
+  log_->AddMessage(message);
+  ThePlatform().alerts->Critical(message, "");
+}
+
+}  // namespace dwl

@@ -1,0 +1,153 @@
+// The client side of the service's transfer protocol. It greets the transfer
+// server, logs in with the account of the settings and uploads one e-mail at
+// a time: its files (resuming those the server already holds in part), its
+// subject, download password, recipients and body.
+//
+// Use: create it on the owner's event loop, hand it a socket (SetSocket) and
+// a receiver for its events, call ConnectToServer and wait for
+// ConnectedToServer; then call SendEmail for one e-mail and wait for
+// EmailFinished before the next. After a lost connection (ErrorOccured or
+// DisconnectedFromServer) connect again and send the same e-mail again: its
+// files resume where the server stopped.
+//
+// Single-threaded and never blocking: every step runs in an owner call, a
+// socket event or a timer tick. Events are raised synchronously; a handler
+// may call back into the object but must not destroy it.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "mail/Email.h"
+#include "platform/FileSystem.h"
+#include "platform/TcpSocket.h"
+#include "support/AppSettings.h"
+#include "support/ApplicationLog.h"
+#include "transfer/CTimeout.h"
+#include "transfer/LineFramer.h"
+
+namespace dwl {
+
+// What a ServerCommunicator tells its owner; each event defaults to nothing.
+class ServerCommunicatorEvents {
+ public:
+  virtual ~ServerCommunicatorEvents() = default;
+  // Logged in; the last word of the login reply, without blanks around it.
+  virtual void ConnectedToServer(const std::string& /*strWord*/) {}
+  virtual void DisconnectedFromServer() {}
+  // The server took the e-mail; the last word of its reply as received.
+  virtual void EmailReady(const std::string& /*strWord*/) {}
+  virtual void EmailIsTooLarge() {}
+  // The e-mail is complete: the two values of the server's last reply.
+  virtual void EmailFinished(double /*dblValue*/, std::int32_t /*lngValue*/) {}
+  virtual void StartAttachment(EmailAttachment& /*objAttachment*/) {}
+  virtual void AttachmentFinished(EmailAttachment& /*objAttachment*/) {}
+  // A message for the user.
+  virtual void ErrorOccured(const std::string& /*strMessage*/) {}
+  // Once a second while file bytes flow: the bytes counted on this connection.
+  virtual void BytesTransferred(double /*dblBytes*/) {}
+};
+
+class ServerCommunicator : private TcpSocketEvents {
+ public:
+  // Protocol states. The numbers are written to the log with every reply.
+  enum : std::int32_t {
+    kAwaitingGreeting = 0,
+    kAwaitingLoginReply = 1,
+    kReady = 2,
+    kAwaitingAttachmentReply = 3,
+    kAwaitingFinishReply = 4,
+    kDisconnecting = 5,
+    kAwaitingSubjectReply = 6,
+    kSendingAttachmentData = 7,
+    kAwaitingHeloReply = 8,
+    kSendingRecipients = 9,
+    kAwaitingBodyReply = 10,
+    kSendingBodyLines = 11,
+  };
+  static constexpr std::int32_t kReplyTimeOutSeconds = 20;
+  static constexpr std::int32_t kProgressSeconds = 1;
+
+  // Needs the platform's event loop for its timers.
+  ServerCommunicator();
+  ~ServerCommunicator() override;
+  ServerCommunicator(const ServerCommunicator&) = delete;
+  ServerCommunicator& operator=(const ServerCommunicator&) = delete;
+
+  // Who receives the events (nullptr: nobody).
+  void SetEvents(ServerCommunicatorEvents* events) { events_ = events; }
+  // The connection to use from now on; the owner keeps it alive.
+  void SetSocket(TcpSocket* socket);
+  // Connects afresh to the server of the settings; the greeting starts the login.
+  void ConnectToServer();
+  // Starts the upload of `email`; call it when logged in and idle.
+  void SendEmail(std::shared_ptr<Email> email);
+  // Closes the connection at once and stops the timers.
+  void CancelTransfer();
+  // Asks the server to end the connection (QUIT).
+  void Disconnect();
+
+  std::int32_t ProtocolState() const { return state_; }
+  // The progress figure: file bytes counted on this connection.
+  double getBytesTransferred() const { return static_cast<double>(bytesTransferred_); }
+
+ private:
+  // Socket events.
+  void OnDataArrival(std::size_t bytesTotal) override;
+  void OnSendComplete() override;
+  void OnClose() override;
+  void OnError(int number, const std::string& description) override;
+
+  // Returns false for a reply ignored by the rule for data beginning with "0".
+  bool HandleReply(const std::string& reply);
+  void StartSendingAttachment();
+  void SendAttachmentData(const std::string& reply);
+  bool OpenAttachment(const std::string& reply, const std::string& code);
+  void SendPassword();
+  void SendNextRecipient(const std::string& reply);
+  void SendBody(const std::string& reply);
+  void ProcessFinishReply(const std::string& reply);
+  void ProcessConnectionError(int number);
+  void m_objTimeOut_TimeOut();
+  void m_objBytesTransferredUpdate_TimeOut();
+
+  // Ends the upload after a reply or a file it cannot go on with.
+  void EndUpload(const std::string& message);
+  void ShowCritical(const std::string& message);
+  // Forgets the attachment under way; closes its file.
+  void ResetUpload();
+  TcpSocket& Socket();
+  bool Connected();
+  // Sends whose failure the step ignores: the socket's own events tell.
+  void SendIgnoringErrors(const std::string& line);
+  void SendBytesIgnoringErrors(std::string bytes);
+  // A send whose failure goes to the connection-error handling; false then.
+  bool SendOrFail(const std::string& line);
+  void Log(const std::string& message) { log_->AddDebugMessage(message); }
+  ServerCommunicatorEvents& Events();
+  // Runs a socket or timer entry; a failure there is logged, never thrown into the loop.
+  template <class Step>
+  void Entry(const char* name, Step&& step);
+
+  std::shared_ptr<ApplicationLog> log_;
+  std::shared_ptr<AppSettings> settings_;
+  std::int32_t state_ = kAwaitingGreeting;
+  std::shared_ptr<Email> currentMessage_;
+  std::int32_t attachmentIndex_ = 0;
+  std::int32_t bodyLineIndex_ = 0;
+  std::int32_t recipientIndex_ = 0;
+  std::shared_ptr<EmailAttachment> currentAttachment_;
+  // 1-based position of the next byte to send; 0 while no file is under way.
+  std::int64_t readPosition_ = 0;
+  std::unique_ptr<BinaryReader> file_;
+  std::int64_t bytesTransferred_ = 0;
+  bool cancelling_ = false;
+  CTimeout m_objTimeOut;
+  CTimeout m_objBytesTransferredUpdate;
+  TcpSocket* objServerSocket = nullptr;
+  ServerCommunicatorEvents* events_ = nullptr;
+  LineFramer replies_;
+};
+
+}  // namespace dwl
