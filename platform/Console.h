@@ -12,6 +12,8 @@ class Console {
   // One line from standard input without its terminator; on a terminal the
   // prompt is shown and the typing is not echoed. nullopt at end of input.
   virtual std::optional<std::string> ReadSecretLine(const std::string& prompt) = 0;
+  // Whether standard error is a terminal (progress may redraw one line).
+  virtual bool ErrorIsTerminal() = 0;
 };
 
 }  // namespace dwl

@@ -59,6 +59,7 @@ class ScriptedConsole : public Console {
   std::deque<std::string> lines;
   std::vector<std::string> prompts;
   std::optional<std::string> ReadSecretLine(const std::string& prompt) override;
+  bool ErrorIsTerminal() override { return false; }
 };
 
 // Records every alert instead of showing it.

@@ -114,6 +114,8 @@ std::string PortableShell::NewGuid() {
   return std::string("{") + text + "}";
 }
 
+bool PortableConsole::ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
 std::optional<std::string> PortableConsole::ReadSecretLine(const std::string& prompt) {
   const bool terminal = ::isatty(STDIN_FILENO) == 1;
   termios saved{};

@@ -44,6 +44,7 @@ class PortableShell : public Shell {
 class PortableConsole : public Console {
  public:
   std::optional<std::string> ReadSecretLine(const std::string& prompt) override;
+  bool ErrorIsTerminal() override;
 };
 
 // Numbers as the user's locale (LC_ALL, LC_NUMERIC, LANG) writes them.

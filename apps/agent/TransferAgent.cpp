@@ -1,0 +1,250 @@
+#include "apps/agent/TransferAgent.h"
+
+#include <algorithm>
+#include <cstdio>
+
+#include "mail/EmailQueue.h"
+#include "platform/Platform.h"
+#include "support/AppSettings.h"
+#include "support/ApplicationLog.h"
+
+namespace dwl::agent {
+
+namespace {
+
+// The client's messages may span lines; a log or terminal line reads better.
+std::string OneLine(std::string text) {
+  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
+    text.replace(at, 2, " ");
+  }
+  return text;
+}
+
+}  // namespace
+
+TransferAgent::TransferAgent(AgentOptions options, ProgressDisplay& display,
+                             std::unique_ptr<AgentMark> mark)
+    : options_(std::move(options)),
+      display_(display),
+      mark_(std::move(mark)),
+      socket_(ThePlatform().eventLoop->NewTcpSocket()) {
+  client_.SetSocket(socket_.get());
+  client_.SetEvents(this);
+  // Both run from the loop, never from inside the client's own events.
+  retry_.TimeOut = [this] {
+    retry_.StopTimer();
+    Next();
+  };
+  watch_.TimeOutValue(kWatchSeconds);
+  watch_.TimeOut = [this] {
+    if (queue_.Oldest(finished_)) {
+      watch_.StopTimer();
+      Next();
+    }
+  };
+}
+
+TransferAgent::~TransferAgent() {
+  client_.SetEvents(nullptr);
+  client_.SetSocket(nullptr);
+}
+
+void TransferAgent::Log(const std::string& message) {
+  ApplicationLog::Instance()->AddMessage("TransferAgent: " + message);
+}
+
+void TransferAgent::Start() {
+  Log(std::string("started") + (options_.once ? " (-o)" : ""));
+  Next();
+}
+
+void TransferAgent::Stop() {
+  retry_.StopTimer();
+  watch_.StopTimer();
+  done_ = true;
+  if (link_ != Link::Down) client_.CancelTransfer();
+}
+
+void TransferAgent::Next() {
+  if (done_) return;
+  while (!current_) {
+    const std::optional<std::string> path = queue_.Oldest(finished_);
+    if (!path) return QueueEmpty();
+    try {
+      current_ = EmailQueue::ReadQueueFile(*path);
+      currentPath_ = *path;
+      fruitlessAttempts_ = 0;
+      display_.Message("e-mail " + current_->get_ID() + ": " +
+                       std::to_string(current_->NumberOfAttachments()) + " file(s)");
+    } catch (const Error& failure) {
+      GiveUp("it cannot be read: " + failure.Description());
+      finished_.insert(*path);  // if even the move failed
+    }
+  }
+  Send();
+}
+
+void TransferAgent::QueueEmpty() {
+  if (link_ == Link::LoggedIn) {
+    link_ = Link::Down;  // our own goodbye: its close is no loss
+    client_.Disconnect();
+  }
+  if (!options_.once) {
+    watch_.StartTimer();
+    return;
+  }
+  // Leave without losing a wake-up: an add-in that queues now finds no agent
+  // and starts one, or its file is here when we look again.
+  mark_.reset();
+  if (queue_.Empty() || !queue_.Oldest(finished_)) {
+    Log("the queue is empty");
+    done_ = true;
+    return;
+  }
+  mark_ = ThePlatform().transferAgent->TryAcquireMark();
+  if (!mark_) {
+    Log("another TransferAgent took over");
+    done_ = true;
+    return;
+  }
+  Next();
+}
+
+void TransferAgent::Connect() {
+  if (done_ || link_ != Link::Down) return;
+  // The account may have been set or mended since the last try.
+  const auto settings = AppSettings::Instance();
+  settings->RefreshSettings();
+  if (options_.host) settings->setRemoteServer(*options_.host, *options_.port);
+  link_ = Link::Connecting;
+  sending_ = false;
+  client_.ConnectToServer();
+}
+
+void TransferAgent::Send() {
+  if (link_ == Link::Down) return Connect();
+  if (link_ != Link::LoggedIn) return;  // ConnectedToServer sends it
+  sending_ = true;
+  progressed_ = false;
+  client_.SendEmail(current_);
+}
+
+void TransferAgent::ConnectedToServer(const std::string&) {
+  link_ = Link::LoggedIn;
+  if (current_) {
+    Send();
+  } else {
+    Next();
+  }
+}
+
+void TransferAgent::EmailReady(const std::string&) {
+  current_->set_CreatedOnServer(true);
+  SaveProgress();
+}
+
+void TransferAgent::StartAttachment(EmailAttachment& objAttachment) {
+  SaveProgress();  // the attachment's id: a later attempt resumes it
+  fileBase_ = client_.getBytesTransferred();
+  display_.StartFile(objAttachment.get_Filename(), objAttachment.get_Size());
+}
+
+void TransferAgent::AttachmentFinished(EmailAttachment&) {
+  progressed_ = true;
+  display_.FinishFile();
+}
+
+void TransferAgent::BytesTransferred(double dblBytes) {
+  if (dblBytes > fileBase_) progressed_ = true;
+  display_.Update(std::max(0.0, dblBytes - fileBase_));
+}
+
+void TransferAgent::EmailFinished(double dblValue, std::int32_t lngValue) {
+  char figures[64];
+  std::snprintf(figures, sizeof figures, "%.2f MB in %d file(s)", dblValue, static_cast<int>(lngValue));
+  Log("uploaded " + current_->get_ID() + ": " + figures);
+  display_.Message("uploaded e-mail " + current_->get_ID() + ": " + figures);
+  try {
+    ThePlatform().files->RemoveFile(currentPath_);
+  } catch (const Error& failure) {
+    // Sending it again would deliver it twice.
+    Log("could not remove " + currentPath_ + ": " + failure.Description());
+    finished_.insert(currentPath_);
+  }
+  current_.reset();
+  sending_ = false;
+  fruitlessAttempts_ = 0;
+  retrySeconds_ = 1;
+  Next();
+}
+
+void TransferAgent::EmailIsTooLarge() {
+  GiveUp("the server refuses an e-mail of this size");
+  // The client says QUIT; the next e-mail goes on a new connection.
+}
+
+void TransferAgent::ErrorOccured(const std::string& strMessage) {
+  lastProblem_ = OneLine(strMessage);
+  display_.Message(lastProblem_);
+  Log(lastProblem_);
+  if (socket_->State() == SocketState::Connected) {
+    // A refused login, or an upload the client ended on a reply it cannot
+    // go on with: close, wait, try again.
+    client_.CancelTransfer();
+  }
+  ConnectionLost(lastProblem_);
+}
+
+void TransferAgent::DisconnectedFromServer() { ConnectionLost("the connection ended"); }
+
+void TransferAgent::ConnectionLost(const std::string& why) {
+  if (link_ == Link::Down) return;  // told already
+  link_ = Link::Down;
+  if (done_) return;
+  if (current_ && sending_) {
+    fruitlessAttempts_ = progressed_ ? 0 : fruitlessAttempts_ + 1;
+    if (progressed_) retrySeconds_ = 1;
+    if (fruitlessAttempts_ >= kMostFruitlessAttempts) {
+      GiveUp("it failed " + std::to_string(fruitlessAttempts_) +
+             " times in a row without progress (" + (lastProblem_.empty() ? why : lastProblem_) + ")");
+    }
+  }
+  sending_ = false;
+  if (!current_) {
+    // Nothing interrupted (the e-mail was too large, or the server said
+    // goodbye): on with the next one, from the loop.
+    retry_.TimeOutValue(1);
+    retry_.StartTimer();
+    return;
+  }
+  RetryLater();
+}
+
+void TransferAgent::RetryLater() {
+  display_.Message("connecting again in " + std::to_string(retrySeconds_) + " s");
+  retry_.TimeOutValue(retrySeconds_);
+  retry_.StartTimer();
+  retrySeconds_ = std::min(retrySeconds_ * 2, kMostRetrySeconds);
+}
+
+void TransferAgent::SaveProgress() {
+  try {
+    EmailQueue::Instance()->RewriteQueueFile(*current_, currentPath_);
+  } catch (const Error& failure) {
+    Log("could not keep the progress in " + currentPath_ + ": " + failure.Description());
+  }
+}
+
+void TransferAgent::GiveUp(const std::string& why) {
+  display_.Message("e-mail " + (current_ ? current_->get_ID() : currentPath_) + " moved to Failed: " + why);
+  try {
+    queue_.MoveToFailed(currentPath_, why);
+  } catch (const Error& failure) {
+    Log("could not move " + currentPath_ + " to Failed: " + failure.Description());
+    finished_.insert(currentPath_);
+  }
+  current_.reset();
+  sending_ = false;
+}
+
+}  // namespace dwl::agent
