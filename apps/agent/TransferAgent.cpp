@@ -70,9 +70,9 @@ void TransferAgent::Next() {
   while (!current_) {
     const std::optional<std::string> path = queue_.Oldest(finished_);
     if (!path) return QueueEmpty();
+    currentPath_ = *path;
     try {
       current_ = EmailQueue::ReadQueueFile(*path);
-      currentPath_ = *path;
       fruitlessAttempts_ = 0;
       display_.Message("e-mail " + current_->get_ID() + ": " +
                        std::to_string(current_->NumberOfAttachments()) + " file(s)");
