@@ -2,7 +2,8 @@
 # Source this file, then:
 #   use_scratch_folder                  $work: a new folder, removed on exit with any server
 #                                       and the processes of stop_on_exit
-#   use_scratch_home                    HOME in $work, as a new user of this machine has it
+#   use_scratch_home                    HOME (and XDG_RUNTIME_DIR) in $work, as a new user
+#                                       of this machine has them
 #   stop_on_exit PID...                 more processes to stop on exit
 #   wait_until SECONDS COMMAND...       runs COMMAND until it succeeds, every $poll_seconds
 #                                       (default 0.02); fails after SECONDS
@@ -20,6 +21,8 @@ keep_scratch="${keep_scratch:-}"
 use_scratch_folder() {
   work=$(mktemp -d)
   trap clean_up_scratch EXIT
+  trap 'exit 130' INT
+  trap 'exit 143' TERM
 }
 
 clean_up_scratch() {
@@ -35,7 +38,10 @@ clean_up_scratch() {
 
 use_scratch_home() {
   export HOME="$work/home"
-  mkdir -p "$HOME"
+  # TransferAgent's per-user mark (a lock file) stays in the folder too.
+  export XDG_RUNTIME_DIR="$work/run"
+  mkdir -p "$HOME" "$XDG_RUNTIME_DIR"
+  chmod 700 "$XDG_RUNTIME_DIR"
   unset XDG_CONFIG_HOME XDG_DOCUMENTS_DIR
 }
 
