@@ -8,7 +8,7 @@
 #   start_agent NAME [ARG...]         TransferAgent --server 127.0.0.1:$port ARG...
 #                                     (output in $work/NAME.txt); sets $agent_pid
 #   wait_agent PID SECONDS            sets $agent_code; fails when it runs that long
-#   log_mark, log_since_mark          the programs' shared log from the mark on
+#   log_mark, log_since_mark          the programs' shared log from the mark on (LF lines)
 #   queue_empty                       the queue folder holds no file
 #   random_file PATH BYTES
 #   tagged_values FILE TAG            the one-line values of TAG in a queue, settings or
@@ -68,7 +68,7 @@ log_since_mark() {
   for file in "$logs"/*.log; do
     [ -f "$file" ] || continue
     size=$(awk -v f="$file" '{ size = $1; $1 = ""; if (substr($0, 2) == f) print size }' <<< "$log_sizes")
-    tail -c +"$((${size:-0} + 1))" "$file"
+    tail -c +"$((${size:-0} + 1))" "$file" | tr -d '\r'
   done
 }
 
