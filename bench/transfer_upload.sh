@@ -16,9 +16,7 @@ small_mib="${2:-64}"
 
 source scripts/dwl-server.sh
 use_scratch_folder
-export HOME="$work/home"
-mkdir -p "$HOME"
-unset XDG_CONFIG_HOME
+use_scratch_home
 
 start_dwl_server "$dwl" "$work/store"
 port=$dwl_server_port

@@ -16,9 +16,7 @@ expect_failure() {
   tail -1 "$work/err.txt" | grep -q "$pattern" || fail "'$*' printed: $(cat "$work/err.txt")"
 }
 
-export HOME="$work/home"
-mkdir -p "$HOME"
-unset XDG_CONFIG_HOME XDG_DOCUMENTS_DIR
+use_scratch_home
 
 "$dwl" server --help | grep -q -- '--max-size' || fail "server --help"
 "$dwl" upload --help | grep -q -- '--download-password' || fail "upload --help"
