@@ -31,13 +31,14 @@ void Connect::AddinInstance_OnConnection(std::shared_ptr<host::Application> Appl
                                          int connectMode, std::shared_ptr<host::AddInInstance>,
                                          const Custom&) {
   hostApplication_ = std::move(Application);
-  if (connectMode == kConnectExternal) {
-    Show();
-  } else if (connectMode == kConnectAfterStartup &&
-             Use(ThePlatform().settingsStore)
-                     .GetSetting(kSettingsAppTitle, kSettingsSection, kDisplayOnConnect, "0") == "1") {
-    Show();
-  }
+  // An external client always sees the window; after start-up, only when
+  // it was left shown last time.
+  const bool show =
+      connectMode == kConnectExternal ||
+      (connectMode == kConnectAfterStartup &&
+       Use(ThePlatform().settingsStore)
+               .GetSetting(kSettingsAppTitle, kSettingsSection, kDisplayOnConnect, "0") == "1");
+  if (show) Show();
 }
 
 void Connect::AddinInstance_OnDisconnection(int, const Custom&) {

@@ -44,7 +44,9 @@ void frmAddIn::InitHandler(std::shared_ptr<host::Application>& oApp, std::string
   run.Run([&] {
     moInspectors_ = oApp->GetInspectors();
     newInspector_ = moInspectors_->OnNewInspector(
-        [this](std::shared_ptr<host::Inspector> inspector) { moInspectors_NewInspector(inspector); });
+        [this](std::shared_ptr<host::Inspector> inspector) {
+          moInspectors_NewInspector(std::move(inspector));
+        });
   });
   progId_ = sProgID;
   ResetSlots();

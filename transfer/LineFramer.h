@@ -14,7 +14,7 @@ namespace dwl {
 class LineFramer {
  public:
   // A line longer than `maxLine` bytes without its CR LF makes TooLong true.
-  explicit LineFramer(std::size_t maxLine = 64 * 1024) : maxLine_(maxLine) {}
+  explicit LineFramer(std::size_t maxLine = std::size_t{64} * 1024) : maxLine_(maxLine) {}
 
   void Append(std::string_view data) { pending_.append(data); }
   // The next whole line with its CR LF, or nullopt until one is there.
