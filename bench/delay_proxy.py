@@ -1,9 +1,9 @@
 #!/usr/bin/env python3
 """A slow link on loopback: forwards each connection to 127.0.0.1:TARGET,
 holding every byte DELAY_MS in each direction and letting through at most
-RATE bytes a second each way. It buffers at most about one delay's worth of
-bytes at the rate (and no less than 256 KiB) per direction, as a router
-would, so a sender that outruns the link waits.
+RATE bytes a second each way. Per direction it holds the bytes on their way
+plus a queue of 256 KiB, as a router would, so a sender that outruns the
+link waits.
 
   delay_proxy.py TARGET_PORT DELAY_MS RATE_BYTES_PER_S SECONDS
 
@@ -17,21 +17,27 @@ import time
 
 async def pipe(reader, writer, delay, rate, limit):
     queue = asyncio.Queue()
-    room = asyncio.Semaphore(max(1, limit // 65536))
+    held = 0  # bytes read and not yet written
+    room = asyncio.Event()
+    room.set()
 
     async def take():
+        nonlocal held
         while True:
-            await room.acquire()
+            await room.wait()
             data = await reader.read(65536)
+            held += len(data)
+            if held >= limit:
+                room.clear()
             await queue.put((time.monotonic() + delay, data))
             if not data:
                 return
 
     async def give():
+        nonlocal held
         sent_at = time.monotonic()  # when the link is free again
         while True:
             due, data = await queue.get()
-            room.release()
             if not data:
                 if writer.can_write_eof():
                     writer.write_eof()
@@ -45,12 +51,16 @@ async def pipe(reader, writer, delay, rate, limit):
                 await asyncio.sleep(sent_at - now)
             writer.write(data)
             await writer.drain()
+            held -= len(data)
+            if held < limit:
+                room.set()
 
     await asyncio.gather(take(), give())
 
 
 async def serve(target, delay, rate):
-    limit = max(256 * 1024, int(rate * delay))
+    # The bytes on their way (one delay at the rate) and a router's queue.
+    limit = int(rate * delay) + 256 * 1024
 
     async def handle(client_reader, client_writer):
         try:
