@@ -21,6 +21,7 @@
 #include "dialogs/frmFiles.h"
 #include "mail/EmailQueue.h"
 #include "platform/sim/SimOutlook.h"
+#include "platform/sim/SimHostServices.h"
 #include "platform/sim/SimServices.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
@@ -47,13 +48,7 @@ class SimPlatform {
       std::filesystem::copy_file(std::filesystem::path(DWL_RESOURCES_DIR) / icon, temp / icon,
                                  std::filesystem::copy_options::overwrite_existing);
     }
-    dwl::Platform services = dwl::ThePlatform();
-    services.clipboard = &clipboard_;
-    services.pictures = &pictures_;
-    services.objects = &objects_;
-    services.settingsStore = &settingsStore_;
-    services.fileDialogs = &fileDialogs_;
-    scope_.emplace(services);
+    scope_.emplace(host_.Over(dwl::ThePlatform()));
     ReleaseAddIn();
   }
   ~SimPlatform() { ReleaseAddIn(); }
@@ -69,11 +64,7 @@ class SimPlatform {
 
  private:
   dwl::bench::Installed base_;
-  dwl::sim::SimClipboard clipboard_;
-  dwl::sim::SimPictureFiles pictures_;
-  dwl::sim::SimObjectFactory objects_;
-  dwl::sim::SimSettingsStore settingsStore_;
-  dwl::sim::SimFileDialogs fileDialogs_;
+  dwl::sim::SimHostServices host_;
   std::optional<dwl::ScopedPlatform> scope_;
 };
 

@@ -106,13 +106,7 @@ std::vector<std::string> SplitScriptLine(const std::string& line) {
 const char* SimSession::Help() { return kHelp; }
 
 SimSession::SimSession(std::ostream& out) : out_(out) {
-  Platform services = ThePlatform();
-  services.clipboard = &clipboard_;
-  services.pictures = &pictures_;
-  services.objects = &objects_;
-  services.settingsStore = &settingsStore_;
-  services.fileDialogs = &fileDialogs_;
-  installed_.emplace(services);
+  installed_.emplace(host_.Over(ThePlatform()));
   frmFiles::Instance()->SetView(&dialogWindow_);
   frmAddIn::Instance()->SetFileBrowser(frmFiles::Instance().get());
 
@@ -162,7 +156,7 @@ void SimSession::Execute(const std::vector<std::string>& words) {
       Disconnect();
     } else if (command == "display-on-connect") {
       arity(1);
-      settingsStore_.SaveSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
+      host_.settingsStore.SaveSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
                                  Connect::kDisplayOnConnect, args[0]);
     } else if (command == "open") {
       Open(args);
@@ -216,7 +210,7 @@ void SimSession::Host(const std::vector<std::string>& args) {
     } else if (auto thousands = Option(word, "thousands")) {
       numberFormat_.emplace(numberFormat_ ? numberFormat_->DecimalSeparator() : ".", *thousands, 3);
     } else if (word == "safe-mail-item=missing") {
-      objects_.safeMailItemInstalled = false;
+      host_.objects.safeMailItemInstalled = false;
     } else if (word == "agent=record") {
       recordedAgent_.emplace();
     } else {
@@ -326,11 +320,11 @@ void SimSession::Mail(const std::vector<std::string>& args) {
 void SimSession::ClipboardCommand(const std::vector<std::string>& args) {
   Require(!args.empty(), "'clipboard' needs text, picture or clear");
   if (args[0] == "text" && args.size() == 2) {
-    clipboard_.SetText(args[1]);
+    host_.clipboard.SetText(args[1]);
   } else if (args[0] == "picture" && args.size() == 2) {
-    clipboard_.SetBitmap(pictures_.LoadPicture(args[1]));
+    host_.clipboard.SetBitmap(host_.pictures.LoadPicture(args[1]));
   } else if (args[0] == "clear" && args.size() == 1) {
-    clipboard_.Clear();
+    host_.clipboard.Clear();
   } else {
     throw SimUsageError("'clipboard' takes text TEXT, picture FILE or clear");
   }
@@ -344,11 +338,11 @@ void SimSession::Print(const std::vector<std::string>& args) {
   if (what == "log") {
     PrintLog();
   } else if (what == "clipboard") {
-    const auto picture = clipboard_.GetPicture();
-    if (!clipboard_.GetText().empty()) {
-      out_ << "text: " << clipboard_.GetText() << "\n";
+    const auto picture = host_.clipboard.GetPicture();
+    if (!host_.clipboard.GetText().empty()) {
+      out_ << "text: " << host_.clipboard.GetText() << "\n";
     } else if (picture) {
-      out_ << "picture: " << pictures_.NameOf(*picture) << "\n";
+      out_ << "picture: " << host_.pictures.NameOf(*picture) << "\n";
     } else {
       out_ << "empty\n";
     }
@@ -363,7 +357,7 @@ void SimSession::Print(const std::vector<std::string>& args) {
     const bool shown = connect_ && connect_->OwnHubWindow() && connect_->OwnHubWindow()->Visible();
     out_ << (shown ? "shown\n" : "hidden\n");
   } else if (what == "display-on-connect") {
-    out_ << settingsStore_.GetSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
+    out_ << host_.settingsStore.GetSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
                                       Connect::kDisplayOnConnect, "")
          << "\n";
   } else if (what == "dialog") {
@@ -406,7 +400,7 @@ void SimSession::PrintWindow(const std::string& name, const std::string& what) {
   if (what == "caption") {
     out_ << (button ? button->Caption() : "") << "\n";
   } else if (what == "icon") {
-    out_ << (button && button->Face() ? pictures_.NameOf(*button->Face()) : "") << "\n";
+    out_ << (button && button->Face() ? host_.pictures.NameOf(*button->Face()) : "") << "\n";
   } else if (what == "toolbars") {
     std::string names;
     for (const auto& bar : window->Bars().Bars()) {
@@ -449,11 +443,11 @@ void SimSession::DialogCommand(const std::vector<std::string>& args) {
       Require(std::filesystem::path(path).parent_path() == folder,
               "the open dialog chooses files of one folder at a time");
     }
-    fileDialogs_.nextChoice = paths;
+    host_.fileDialogs.nextChoice = paths;
     dialog->cmdAdd_Click();
   } else if (action == "cancel-add") {
     none();
-    fileDialogs_.nextChoice.reset();
+    host_.fileDialogs.nextChoice.reset();
     dialog->cmdAdd_Click();
   } else if (action == "drop") {
     Require(!rest.empty(), "'dialog drop' needs the files or folders to drop");
@@ -533,7 +527,7 @@ void SimSession::PrintDialog(const std::string& what) {
          << dialog->ListView1.ColumnHeaders[0].Width << ", banner " << dialog->imageHeaderOverlay.Rect.left
          << " " << dialog->imageHeaderOverlay.Rect.top << " " << dialog->imageHeaderOverlay.Rect.width
          << "x" << dialog->imageHeaderOverlay.Rect.height << " ("
-         << (dialog->imageHeaderOverlay.Picture ? pictures_.NameOf(*dialog->imageHeaderOverlay.Picture)
+         << (dialog->imageHeaderOverlay.Picture ? host_.pictures.NameOf(*dialog->imageHeaderOverlay.Picture)
                                                 : "no picture")
          << ")\n";
   } else {

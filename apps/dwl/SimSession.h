@@ -15,6 +15,7 @@
 #include "addin/Connect.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimOutlook.h"
+#include "platform/sim/SimHostServices.h"
 #include "platform/sim/SimServices.h"
 
 namespace dwl::cli {
@@ -64,13 +65,9 @@ class SimSession {
   int explorers_ = 1;
   std::shared_ptr<sim::SimOutlook> outlook_;
   std::shared_ptr<Connect> connect_;
-  sim::SimClipboard clipboard_;
-  sim::SimPictureFiles pictures_;
-  sim::SimObjectFactory objects_;
-  sim::SimSettingsStore settingsStore_;
+  sim::SimHostServices host_;
   std::optional<sim::FixedNumberFormat> numberFormat_;
   sim::SimDialogWindow dialogWindow_;
-  sim::SimFileDialogs fileDialogs_;
   std::optional<sim::SimTransferAgent> recordedAgent_;
   std::optional<ScopedPlatform> installed_;
   std::string logFile_;

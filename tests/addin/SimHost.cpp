@@ -17,13 +17,8 @@ struct Instance : host::AddInInstance {
 
 SimHost::SimHost(const std::string& version, int explorers)
     : outlook(sim::SimOutlook::Create(version, explorers)) {
-  Platform services = platform.services;
-  services.clipboard = &clipboard;
-  services.pictures = &pictures;
-  services.objects = &objects;
-  services.settingsStore = &settingsStore;
+  Platform services = Over(platform.services);
   services.transferAgent = &transferAgent;
-  services.fileDialogs = &fileDialogs;
   installed_.emplace(services);
   for (const char* icon : {"add_file_icon.bmp", "add_file_icon_XP.bmp"}) {
     std::filesystem::copy_file(std::filesystem::path(DWL_RESOURCES_DIR) / icon,

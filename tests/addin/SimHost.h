@@ -9,12 +9,13 @@
 #include "addin/Connect.h"
 #include "addin/frmAddIn.h"
 #include "platform/sim/SimOutlook.h"
+#include "platform/sim/SimHostServices.h"
 #include "platform/sim/SimServices.h"
 #include "tests/TestPlatform.h"
 
 namespace dwl::testing {
 
-class SimHost {
+class SimHost : public sim::SimHostServices {
  public:
   explicit SimHost(const std::string& version = "11.0.8217", int explorers = 1);
   ~SimHost();
@@ -30,12 +31,7 @@ class SimHost {
   std::vector<std::string> LogMessages();
 
   TestPlatform platform;
-  sim::SimClipboard clipboard;
-  sim::SimPictureFiles pictures;
-  sim::SimObjectFactory objects;
-  sim::SimSettingsStore settingsStore;
   sim::SimTransferAgent transferAgent;
-  sim::SimFileDialogs fileDialogs;
   sim::SimDialogWindow dialogWindow;
   std::shared_ptr<sim::SimOutlook> outlook;
 
