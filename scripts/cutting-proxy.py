@@ -1,0 +1,138 @@
+#!/usr/bin/env python3
+"""A TCP proxy on loopback that cuts connections at random points, for scripts/soak.
+
+usage: cutting-proxy.py TARGET_PORT COUNTS_FILE [START_VALUE]
+
+Listens on 127.0.0.1 on a port the system picks and prints
+"cutting proxy: listening on 127.0.0.1:PORT"; forwards each connection to
+127.0.0.1:TARGET_PORT. Most connections are cut after a random number of
+bytes in one direction: often within the first few hundred bytes (the
+commands), else anywhere up to several MB (file data, the body). After two
+cuts in a row early in a connection, the next connection goes through whole:
+the agent gives an e-mail up after five attempts in a row without progress,
+and the soak looks for faults, not for that limit. The counts go to
+COUNTS_FILE (key=value lines) after every connection.
+"""
+import asyncio
+import os
+import random
+import sys
+
+EARLY_BYTES = 64 * 1024  # a cut before this many bytes upstream may leave the agent without progress
+
+
+class Proxy:
+    def __init__(self, target_port, counts_file, rng):
+        self.target_port = target_port
+        self.counts_file = counts_file
+        self.rng = rng
+        self.early_in_row = 0
+        self.counts = dict(connections=0, cuts=0, cuts_upstream=0, cuts_downstream=0,
+                           early_cuts=0, spared=0, bytes_upstream=0, bytes_downstream=0,
+                           refused=0)
+
+    def plan(self):
+        """(direction, bytes) to cut after, or None to let the connection go whole."""
+        if self.early_in_row >= 2:
+            self.counts["spared"] += 1
+            return None
+        r = self.rng.random()
+        if r < 0.05:
+            return None
+        if r < 0.20:
+            return ("down", self.rng.randrange(0, 400))  # in a reply
+        if r < 0.45:
+            return ("up", self.rng.randrange(0, 600))  # in the commands
+        # Anywhere in file data, the same weight for each order of magnitude.
+        return ("up", int(10 ** self.rng.uniform(2.7, 6.9)))
+
+    def save(self):
+        temporary = self.counts_file + ".new"
+        with open(temporary, "w") as out:
+            for key, value in self.counts.items():
+                out.write(f"{key}={value}\n")
+        os.replace(temporary, self.counts_file)
+
+    async def handle(self, client_reader, client_writer):
+        self.counts["connections"] += 1
+        number = self.counts["connections"]
+        try:
+            server_reader, server_writer = await asyncio.open_connection("127.0.0.1", self.target_port)
+        except OSError:
+            # The server restarts: the agent sees the connection end at once.
+            self.counts["refused"] += 1
+            client_writer.transport.abort()
+            self.save()
+            return
+        cut = self.plan()
+        forwarded = {"up": 0, "down": 0}
+        done = asyncio.Event()
+        state = {"cut": False, "ended_by": None}
+
+        async def pump(direction, reader, writer):
+            try:
+                while not done.is_set():
+                    data = await reader.read(65536)
+                    if not data:
+                        break
+                    if cut and cut[0] == direction and forwarded[direction] + len(data) >= cut[1]:
+                        part = data[: cut[1] - forwarded[direction]]
+                        writer.write(part)
+                        forwarded[direction] += len(part)
+                        await writer.drain()
+                        state["cut"] = True
+                        break
+                    writer.write(data)
+                    forwarded[direction] += len(data)
+                    await writer.drain()
+            except (OSError, asyncio.IncompleteReadError):
+                pass
+            if state["ended_by"] is None:
+                state["ended_by"] = direction
+            done.set()
+
+        up = asyncio.create_task(pump("up", client_reader, server_writer))
+        down = asyncio.create_task(pump("down", server_reader, client_writer))
+        await done.wait()
+        # Either side ended or the cut came: both sockets go at once, as a
+        # broken link would leave them.
+        client_writer.transport.abort()
+        server_writer.transport.abort()
+        for task in (up, down):
+            task.cancel()
+        await asyncio.gather(up, down, return_exceptions=True)
+        self.counts["bytes_upstream"] += forwarded["up"]
+        self.counts["bytes_downstream"] += forwarded["down"]
+        early = forwarded["up"] < EARLY_BYTES
+        if state["cut"]:
+            self.counts["cuts"] += 1
+            self.counts["cuts_" + ("upstream" if cut[0] == "up" else "downstream")] += 1
+            if early:
+                self.counts["early_cuts"] += 1
+            print(f"connection {number} cut after {forwarded['up']} bytes up, {forwarded['down']} down",
+                  flush=True)
+        # A connection the server ended early (a restart) counts as well.
+        server_ended = not state["cut"] and state["ended_by"] == "down"
+        self.early_in_row = self.early_in_row + 1 if early and (state["cut"] or server_ended) else 0
+        self.save()
+
+
+async def main():
+    if len(sys.argv) not in (3, 4) or sys.argv[1] in ("-h", "--help"):
+        print(__doc__.strip())
+        return 0 if len(sys.argv) == 2 else 2
+    start = int(sys.argv[3]) if len(sys.argv) == 4 else random.randrange(1 << 30)
+    proxy = Proxy(int(sys.argv[1]), sys.argv[2], random.Random(start))
+    proxy.save()
+    server = await asyncio.start_server(proxy.handle, "127.0.0.1", 0)
+    port = server.sockets[0].getsockname()[1]
+    print(f"cutting proxy: listening on 127.0.0.1:{port}, random start value {start}", flush=True)
+    async with server:
+        await server.serve_forever()
+
+
+if __name__ == "__main__":
+    try:
+        sys.exit(asyncio.run(main()))
+    except KeyboardInterrupt:
+        sys.exit(0)
