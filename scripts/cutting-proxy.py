@@ -6,8 +6,9 @@ usage: cutting-proxy.py TARGET_PORT COUNTS_FILE [START_VALUE]
 Listens on 127.0.0.1 on a port the system picks and prints
 "cutting proxy: listening on 127.0.0.1:PORT"; forwards each connection to
 127.0.0.1:TARGET_PORT. Most connections are cut after a random number of
-bytes in one direction: often within the first few hundred bytes (the
-commands), else anywhere up to several MB (file data, the body). After two
+bytes in one direction: a quarter within the first few hundred bytes (the
+commands and replies), the rest anywhere from 3 KB to 8 MB (file data, the
+body). After two
 cuts in a row early in a connection, the next connection goes through whole:
 the agent gives an e-mail up after five attempts in a row without progress,
 and the soak looks for faults, not for that limit. The counts go to
@@ -39,12 +40,14 @@ class Proxy:
         r = self.rng.random()
         if r < 0.05:
             return None
-        if r < 0.20:
+        if r < 0.15:
             return ("down", self.rng.randrange(0, 400))  # in a reply
-        if r < 0.45:
+        if r < 0.30:
             return ("up", self.rng.randrange(0, 600))  # in the commands
-        # Anywhere in file data, the same weight for each order of magnitude.
-        return ("up", int(10 ** self.rng.uniform(2.7, 6.9)))
+        # Anywhere in file data, the same weight for each order of magnitude
+        # from 3 KB on: most cuts then leave the agent some progress, which
+        # keeps its waits between attempts at 1 s.
+        return ("up", int(10 ** self.rng.uniform(3.5, 6.9)))
 
     def save(self):
         temporary = self.counts_file + ".new"
