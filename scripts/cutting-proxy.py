@@ -8,10 +8,11 @@ Listens on 127.0.0.1 on a port the system picks and prints
 127.0.0.1:TARGET_PORT. Most connections are cut after a random number of
 bytes in one direction: a quarter within the first few hundred bytes (the
 commands and replies), the rest anywhere from 3 KB to 8 MB (file data, the
-body). After two
-cuts in a row early in a connection, the next connection goes through whole:
-the agent gives an e-mail up after five attempts in a row without progress,
-and the soak looks for faults, not for that limit. The counts go to
+body). The agent gives an e-mail up after five attempts in a row without
+progress, and it sees a file's progress only once a second or when the file
+is complete: so after two connections in a row cut (or ended by the server)
+within their first 1.5 s, the next one is cut by time, 2 to 4 s after it
+opened, which leaves the agent progress to see. The counts go to
 COUNTS_FILE (key=value lines) after every connection.
 """
 import asyncio
@@ -19,7 +20,7 @@ import os
 import random
 import sys
 
-EARLY_BYTES = 64 * 1024  # a cut before this many bytes upstream may leave the agent without progress
+EARLY_SECONDS = 1.5  # a connection cut sooner may leave the agent without progress to see
 
 
 class Proxy:
@@ -28,15 +29,14 @@ class Proxy:
         self.counts_file = counts_file
         self.rng = rng
         self.early_in_row = 0
-        self.counts = dict(connections=0, cuts=0, cuts_upstream=0, cuts_downstream=0,
-                           early_cuts=0, spared=0, bytes_upstream=0, bytes_downstream=0,
+        self.counts = dict(connections=0, cuts=0, cuts_upstream=0, cuts_downstream=0, cuts_timed=0,
+                           early_cuts=0, bytes_upstream=0, bytes_downstream=0,
                            refused=0)
 
     def plan(self):
         """(direction, bytes) to cut after, or None to let the connection go whole."""
         if self.early_in_row >= 2:
-            self.counts["spared"] += 1
-            return None
+            return ("time", self.rng.uniform(2.0, 4.0))
         r = self.rng.random()
         if r < 0.05:
             return None
@@ -59,6 +59,7 @@ class Proxy:
     async def handle(self, client_reader, client_writer):
         self.counts["connections"] += 1
         number = self.counts["connections"]
+        opened = asyncio.get_running_loop().time()
         try:
             server_reader, server_writer = await asyncio.open_connection("127.0.0.1", self.target_port)
         except OSError:
@@ -96,7 +97,14 @@ class Proxy:
 
         up = asyncio.create_task(pump("up", client_reader, server_writer))
         down = asyncio.create_task(pump("down", server_reader, client_writer))
-        await done.wait()
+        if cut and cut[0] == "time":
+            try:
+                await asyncio.wait_for(done.wait(), cut[1])
+            except asyncio.TimeoutError:
+                state["cut"] = True
+        else:
+            await done.wait()
+        early = asyncio.get_running_loop().time() - opened < EARLY_SECONDS
         # Either side ended or the cut came: both sockets go at once, as a
         # broken link would leave them.
         client_writer.transport.abort()
@@ -106,10 +114,9 @@ class Proxy:
         await asyncio.gather(up, down, return_exceptions=True)
         self.counts["bytes_upstream"] += forwarded["up"]
         self.counts["bytes_downstream"] += forwarded["down"]
-        early = forwarded["up"] < EARLY_BYTES
         if state["cut"]:
             self.counts["cuts"] += 1
-            self.counts["cuts_" + ("upstream" if cut[0] == "up" else "downstream")] += 1
+            self.counts["cuts_" + {"up": "upstream", "down": "downstream", "time": "timed"}[cut[0]]] += 1
             if early:
                 self.counts["early_cuts"] += 1
             print(f"connection {number} cut after {forwarded['up']} bytes up, {forwarded['down']} down",
