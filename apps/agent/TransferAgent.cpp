@@ -202,6 +202,9 @@ void TransferAgent::ConnectionLost(const std::string& why) {
   link_ = Link::Down;
   if (done_) return;
   if (current_ && sending_) {
+    // File bytes went out on this connection, even if the once-a-second
+    // progress event never came: the server holds more than before.
+    if (client_.getBytesTransferred() > 0) progressed_ = true;
     fruitlessAttempts_ = progressed_ ? 0 : fruitlessAttempts_ + 1;
     if (progressed_) retrySeconds_ = 1;
     if (fruitlessAttempts_ >= kMostFruitlessAttempts) {
