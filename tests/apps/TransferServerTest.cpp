@@ -214,6 +214,35 @@ TEST_F(TransferServerTest, AnInterruptedUploadResumesAfterTheServerRestarts) {
   EXPECT_TRUE(Stored(file) == big);
 }
 
+TEST_F(TransferServerTest, AnEmailFinishedBeforeIsAnsweredAgainButNotDeliveredTwice) {
+  std::ostringstream report;
+  options.report = &report;
+  StartServer();
+  auto email = Message({File("a.bin", "abc")});
+  email->AddRecipient("r@example.org");
+  Client first;
+  Connect(first);
+  Upload(first, email);
+  ASSERT_TRUE(first.owner.finished);
+  const std::string record = testing::ReadBytes(server->Store().EmailPath(email->get_ID()));
+
+  // The client never saw the last reply: it resumes the e-mail.
+  email->set_CreatedOnServer(true);
+  Client second;
+  Connect(second);
+  Upload(second, email);
+  EXPECT_TRUE(second.owner.finished) << "the client gets its answer";
+  EXPECT_EQ(testing::ReadBytes(server->Store().EmailPath(email->get_ID())), record)
+      << "the finished record stays as it was (no second recipient)";
+  const std::string lines = report.str();
+  std::size_t finishes = 0;
+  for (auto at = lines.find(" finished: "); at != std::string::npos; at = lines.find(" finished: ", at + 1)) {
+    ++finishes;
+  }
+  EXPECT_EQ(finishes, 1u) << lines;
+  EXPECT_NE(lines.find("was finished before: answered again, not delivered twice"), std::string::npos);
+}
+
 TEST_F(TransferServerTest, FilesHoldingTheEndMarkerArriveWhole) {
   StartServer();
   std::string pieceEnd = RandomBytes(3000, 5);

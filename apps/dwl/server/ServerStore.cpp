@@ -4,6 +4,7 @@
 #include <fstream>
 
 #include "platform/Error.h"
+#include "platform/Platform.h"
 #include "support/GUID.h"
 #include "support/TaggedFile.h"
 #include "support/ValueText.h"
@@ -62,6 +63,19 @@ std::string ServerStore::AttachmentPath(const std::string& id) const {
 
 std::string ServerStore::EmailPath(const std::string& id) const {
   return folder_ + "/emails/" + id + ".txt";
+}
+
+bool ServerStore::EmailFinished(const std::string& id) const {
+  FileSystem& files = *ThePlatform().files;
+  const std::string path = EmailPath(id);
+  if (!files.FileExists(path)) return false;
+  const std::unique_ptr<TextReader> file = files.OpenTextForReading(path);
+  TaggedFileReader in(*file);
+  bool finished = false;
+  while (const std::optional<std::string> line = in.NextLine()) {
+    if (*line == "<Finished>") finished = in.ReadValue() == FlagText(true);
+  }
+  return finished;
 }
 
 void ServerStore::SaveEmail(const StoredEmail& email) {

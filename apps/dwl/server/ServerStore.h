@@ -39,6 +39,8 @@ class ServerStore {
   std::uint64_t AttachmentSize(const std::string& id) const;
   std::string AttachmentPath(const std::string& id) const;
   void SaveEmail(const StoredEmail& email);
+  // Whether the e-mail was finished on an earlier connection.
+  bool EmailFinished(const std::string& id) const;
   std::string EmailPath(const std::string& id) const;
 
  private:

@@ -187,6 +187,7 @@ void TransferSession::StartEmail(const protocol::Command& command) {
   // Each attempt announces every file again, new or resumed.
   email_ = StoredEmail{};
   email_->id = command.fields[0];
+  finishedBefore_ = server_.Store().EmailFinished(email_->id);
   Reply("310 E-mail accepted " + email_->id);
 }
 
@@ -281,15 +282,20 @@ void TransferSession::FinishEmail() {
   for (const std::string& id : email_->attachmentIds) bytes += server_.Store().AttachmentSize(id);
   const double megabytes = static_cast<double>(bytes) / 1048576.0;
   const auto files = static_cast<std::int32_t>(email_->attachmentIds.size());
-  email_->finished = true;
-  SaveEmail();
-  server_.Report("e-mail " + email_->id + " finished: " + std::to_string(files) + " files, " +
-                 std::to_string(bytes) + " bytes");
+  if (finishedBefore_) {
+    server_.Report("e-mail " + email_->id + " was finished before: answered again, not delivered twice");
+  } else {
+    email_->finished = true;
+    SaveEmail();
+    server_.Report("e-mail " + email_->id + " finished: " + std::to_string(files) + " files, " +
+                   std::to_string(bytes) + " bytes");
+  }
   Reply(protocol::FinishReply(megabytes, files));
   email_.reset();
 }
 
 void TransferSession::SaveEmail() {
+  if (finishedBefore_) return;  // the finished record stays as it was
   try {
     server_.Store().SaveEmail(*email_);
   } catch (const Error& failure) {

@@ -65,6 +65,10 @@ class TransferSession : public std::enable_shared_from_this<TransferSession> {
   Mode mode_ = Mode::Commands;
   bool loggedIn_ = false;
   std::optional<StoredEmail> email_;
+  // The e-mail under way was finished on an earlier connection whose last
+  // reply the client never saw: answer it again, but change and deliver
+  // nothing twice.
+  bool finishedBefore_ = false;
   // The file taking bytes.
   std::string attachmentId_;
   std::ofstream file_;
