@@ -61,6 +61,12 @@ std::string ServerStore::AttachmentPath(const std::string& id) const {
   return folder_ + "/files/" + id;
 }
 
+void ServerStore::RemoveAttachment(const std::string& id) {
+  std::error_code ignored;
+  std::filesystem::remove(AttachmentPath(id), ignored);
+  std::filesystem::remove(AttachmentPath(id) + ".txt", ignored);
+}
+
 std::string ServerStore::EmailPath(const std::string& id) const {
   return folder_ + "/emails/" + id + ".txt";
 }

@@ -36,6 +36,8 @@ class ServerStore {
   // A new, empty file under a new id.
   std::string NewAttachment(const std::string& filename);
   bool HasAttachment(const std::string& id) const;
+  // Forgets a file and its name.
+  void RemoveAttachment(const std::string& id);
   std::uint64_t AttachmentSize(const std::string& id) const;
   std::string AttachmentPath(const std::string& id) const;
   void SaveEmail(const StoredEmail& email);

@@ -79,6 +79,17 @@ class TransferServer {
   void Ended(TransferSession* session);
   // An attachment may take bytes from one connection at a time.
   bool Claim(const std::string& attachmentId) { return busy_.insert(attachmentId).second; }
+  // Files made for an e-mail: a connection cut before the client learnt a
+  // new file's id leaves one that no attempt will ever fill.
+  void NoteCreated(const std::string& emailId, const std::string& attachmentId) {
+    created_[emailId].insert(attachmentId);
+  }
+  std::set<std::string> TakeCreated(const std::string& emailId) {
+    std::set<std::string> ids = std::move(created_[emailId]);
+    created_.erase(emailId);
+    return ids;
+  }
+  bool Busy(const std::string& attachmentId) const { return busy_.count(attachmentId) != 0; }
   void Release(const std::string& attachmentId) { busy_.erase(attachmentId); }
 
   asio::io_context& context_;
@@ -88,6 +99,7 @@ class TransferServer {
   std::uint16_t port_ = 0;
   std::map<TransferSession*, std::shared_ptr<TransferSession>> sessions_;
   std::set<std::string> busy_;
+  std::map<std::string, std::set<std::string>> created_;
   std::vector<std::string> transcript_;
   int connectionsSoFar_ = 0;
   bool cutDone_ = false;

@@ -208,6 +208,7 @@ void TransferSession::StartAttachment(const protocol::Command& command) {
     } else {
       // A new file, or one this server does not know: it starts afresh.
       id = server_.Store().NewAttachment(command.word == "NEWA" ? name : "");
+      server_.NoteCreated(email_->id, id);
     }
   } catch (const Error& failure) {
     Reply("451 " + failure.Description());
@@ -282,6 +283,13 @@ void TransferSession::FinishEmail() {
   for (const std::string& id : email_->attachmentIds) bytes += server_.Store().AttachmentSize(id);
   const double megabytes = static_cast<double>(bytes) / 1048576.0;
   const auto files = static_cast<std::int32_t>(email_->attachmentIds.size());
+  for (const std::string& id : server_.TakeCreated(email_->id)) {
+    const bool held = std::find(email_->attachmentIds.begin(), email_->attachmentIds.end(), id) !=
+                      email_->attachmentIds.end();
+    if (!held && !server_.Busy(id) && server_.Store().AttachmentSize(id) == 0) {
+      server_.Store().RemoveAttachment(id);
+    }
+  }
   if (finishedBefore_) {
     server_.Report("e-mail " + email_->id + " was finished before: answered again, not delivered twice");
   } else {
