@@ -8,6 +8,7 @@
 // recipients, body), then one step per line:
 //   S        the reply a well-behaved server gives in the client's state
 //   R<text>  <text> and CR LF arrive      P<text>  <text> arrives, no line end
+//   B<n>     the next n R and P steps arrive together, in one read
 //   C        the sends complete           X        the server closes
 //   E<n>     the socket fails with n      T<n>     n seconds pass
 //   F<n>     sends fail with n (0: no longer)
@@ -18,6 +19,7 @@
 // pieces of at most 1460 bytes after the zero block, in order without gaps,
 // up to its end before the end marker; EmailFinished follows FINM,
 // ConnectedToServer follows LOGN; the state and byte count stay in range.
+#include <algorithm>
 #include <charconv>
 #include <map>
 
@@ -123,8 +125,9 @@ class Session : public ServerCommunicatorEvents {
     const std::string_view arg = step.empty() ? step : step.substr(1);
     switch (op) {
       case 'S': ScriptedReply(); break;
-      case 'R': socket_.Receive(std::string(arg) + "\r\n"); break;
-      case 'P': if (!arg.empty()) socket_.Receive(std::string(arg)); break;
+      case 'R': Arrive(std::string(arg) + "\r\n"); break;
+      case 'P': Arrive(std::string(arg)); break;
+      case 'B': batch_ = std::clamp(Number(arg, 0), 0, 100); break;
       case 'C': socket_.CompleteSends(); break;
       case 'X': socket_.PeerCloses(); break;
       case 'E': socket_.Fail(Number(arg, wsk::kConnectionReset)); break;
@@ -151,18 +154,28 @@ class Session : public ServerCommunicatorEvents {
     socket_.Accept();
   }
 
+  // Delivers what a batch still holds.
+  void Finish() {
+    batch_ = 0;
+    Arrive("");
+    CheckSends();
+  }
+
   // ServerCommunicatorEvents
+  // Each event first looks at what went out before it in the same step.
   void ConnectedToServer(const std::string&) override {
+    CheckSends();
     FUZZ_CHECK(lastCommand_ == "LOGN", "logged in after " + Shown(lastCommand_));
     idle_ = true;
   }
   void EmailFinished(double, std::int32_t) override {
+    CheckSends();
     FUZZ_CHECK(lastCommand_ == "FINM", "an e-mail finished after " + Shown(lastCommand_));
     idle_ = true;
     email_ = MakeEmail(variant_);  // the next e-mail
   }
   void StartAttachment(EmailAttachment& attachment) override {
-    CheckSends();  // what went before belongs to the file before
+    CheckSends();
     const auto found = Contents().find(attachment.get_FilePath());
     FUZZ_CHECK(found != Contents().end(), "a file not in the e-mail: " + attachment.get_FilePath());
     file_ = &found->second;
@@ -220,6 +233,12 @@ class Session : public ServerCommunicatorEvents {
   }
 
   void Reply(const std::string& reply) { socket_.Receive(reply); }
+
+  void Arrive(const std::string& data) {
+    batched_ += data;
+    if (batch_ > 0 && --batch_ > 0) return;
+    if (!batched_.empty()) socket_.Receive(std::exchange(batched_, ""));
+  }
 
   // Looks at everything sent since the last look.
   void CheckSends() {
@@ -292,6 +311,8 @@ class Session : public ServerCommunicatorEvents {
   Socket socket_;
   ServerCommunicator client_;
   bool idle_ = false;
+  int batch_ = 0;  // R and P steps still to collect
+  std::string batched_;
   std::string lastCommand_;
   std::size_t resumedSize_ = 0;
   int ids_ = 0;
@@ -321,6 +342,7 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
       session.Step(std::string_view(script).substr(start, end - start));
       start = end + 1;
     }
+    session.Finish();
   }
   Sandbox().alerts.shown.clear();
   return 0;
