@@ -64,7 +64,9 @@ void WriteQueueFile(const Email& email, TaggedFileWriter& out) {
 }  // namespace
 
 // Accepts more than WriteQueueFile writes: entries in any order, unknown
-// lines passed over. Attachments whose files are gone are left out.
+// lines passed over. Attachments whose files are gone are left out. Each
+// AttachmentPath belongs to the AttachmentId before it; a path without one
+// of its own is an error.
 std::shared_ptr<Email> EmailQueue::ReadQueueFile(const std::string& path) {
   const std::unique_ptr<TextReader> file = ThePlatform().files->OpenTextForReading(path);
   TaggedFileReader in(*file);
@@ -92,6 +94,8 @@ std::shared_ptr<Email> EmailQueue::ReadQueueFile(const std::string& path) {
       const std::string filePath = in.ReadValue();
       Use(attachment.get()).set_FilePath(filePath);
       if (attachment->Exists()) email->AddAttachment(attachment);
+      // A second path must not rename the attachment just added.
+      attachment.reset();
     } else if (*line == "<Recipient>") {
       email->AddRecipient(in.ReadValue());
     }

@@ -1,5 +1,7 @@
 #include "support/CommonDialog.h"
 
+#include <limits>
+
 #include "platform/Platform.h"
 
 namespace dwl {
@@ -55,11 +57,16 @@ OpenFileDialogResult ParseOpenFileDialogBuffer(const std::string& buffer, char s
   if (pieces.size() == 1) {
     const std::string& fullPath = pieces[0];
     const auto cut = fullPath.rfind(separator);
+    // A path that ends in a separator names a folder, not a file.
+    if (cut == fullPath.size() - 1) return CancelledOpenFileDialog();
     result.FileCount = 1;
     result.FileNames = {"", cut == std::string::npos ? fullPath : fullPath.substr(cut + 1)};
     result.FolderPath = cut == std::string::npos ? "" : fullPath.substr(0, cut + 1);
     return result;
   }
+  // The count is 16 bits wide: names beyond what it can count are left out.
+  constexpr std::size_t kMostNames = std::numeric_limits<std::int16_t>::max();
+  if (pieces.size() - 1 > kMostNames) pieces.resize(kMostNames + 1);
   result.FolderPath = pieces[0];
   if (result.FolderPath.back() != separator) result.FolderPath += separator;
   result.FileCount = static_cast<std::int16_t>(pieces.size() - 1);

@@ -26,7 +26,8 @@ std::string EmptyOpenFileNameBuffer();
 
 // Turns the dialog's returned file-name buffer into a result: either one full
 // path, or the folder, a NUL, each name followed by a NUL, and a closing NUL,
-// padded with what the buffer held before.
+// padded with what the buffer held before. A full path that ends in the
+// separator is no file (cancelled); names beyond 32767 are left out.
 OpenFileDialogResult ParseOpenFileDialogBuffer(const std::string& buffer, char separator);
 
 // What a cancelled or failed dialog returns.

@@ -256,6 +256,17 @@ TEST_F(EmailQueueTest, AFileThatCannotBeReadMakesTheReaderFail) {
   }
 }
 
+// Found by fuzzing: a second path after one id renamed the attachment that
+// the first path had added, so the record named a file that is not there.
+TEST_F(EmailQueueTest, APathWithoutAnIdOfItsOwnMakesTheReaderFail) {
+  const std::string kept = FileOf("kept.bin", 3)->get_FilePath();
+  WriteBytes(QueueFile("twice"),
+             CrLf({"<DwlEmailId>", "twice", "</DwlEmailId>", "<AttachmentId>", "A1", "</AttachmentId>",
+                   "<AttachmentPath>", kept, "</AttachmentPath>", "<AttachmentPath>",
+                   platform.Path("missing.bin"), "</AttachmentPath>"}));
+  EXPECT_TRUE(testing::ThrowsError(kObjectNotSet, [&] { queue->getEmails(); }));
+}
+
 TEST_F(EmailQueueTest, AnEmptyQueue) {
   EXPECT_EQ(queue->getEmails(), std::vector<std::shared_ptr<Email>>{nullptr});
   EXPECT_EQ(queue->getNumberOfEmails(), 0);

@@ -67,5 +67,26 @@ TEST(CommonDialogTest, AFullBufferWithoutPaddingStillParses) {
   EXPECT_EQ(result.FileNames.back(), "n");
 }
 
+// Found by fuzzing: one path ending in the separator gave one file with an empty name.
+TEST(CommonDialogTest, APathEndingInTheSeparatorChoosesNothing) {
+  for (const std::string& path : {std::string("C:\\data\\"), std::string("\\")}) {
+    const auto result = ParseOpenFileDialogBuffer(Returned(path + '\0'), '\\');
+    EXPECT_TRUE(result.Cancelled) << path;
+    EXPECT_EQ(result.FileCount, 0) << path;
+    EXPECT_TRUE(result.FileNames.empty()) << path;
+    EXPECT_EQ(result.FolderPath, "") << path;
+  }
+}
+
+TEST(CommonDialogTest, NamesBeyondWhatTheCountHoldsAreLeftOut) {
+  std::string buffer = std::string("/d") + '\0';
+  for (int i = 0; i < 40000; ++i) buffer += std::string("n") + '\0';
+  buffer.push_back('\0');
+  const auto result = ParseOpenFileDialogBuffer(buffer, '/');
+  EXPECT_EQ(result.FileCount, 32767);
+  EXPECT_EQ(result.FileNames.size(), 32768u);
+  EXPECT_EQ(result.FileNames.back(), "n");
+}
+
 }  // namespace
 }  // namespace dwl

@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "tests/TestPlatform.h"
+#include "tests/transfer/ScriptedSocket.h"
 #include "transfer/TransferProtocol.h"
 
 namespace dwl {
@@ -17,59 +18,7 @@ using namespace std::chrono_literals;
 const std::string kZeroBlock(1024, '\0');
 const std::string kFina = "FINA\r\n";
 
-// A socket that the test plays: it records every send and lets the test
-// deliver data, send completions, a close or an error.
-class ScriptedSocket : public TcpSocket {
- public:
-  void SetEvents(TcpSocketEvents* receiver) override { events = receiver; }
-  void ResetLocalPort() override { ++resets; }
-  void Connect(const std::string& host, std::uint16_t port) override {
-    connects.push_back(host + ":" + std::to_string(port));
-    state = SocketState::Connecting;
-  }
-  void SendText(const std::string& text) override { Send(text); }
-  void SendBytes(std::string bytes) override { Send(bytes); }
-  std::string GetData() override { return std::exchange(incoming, ""); }
-  void Close() override {
-    ++closes;
-    state = SocketState::Closed;
-  }
-  SocketState State() const override { return state; }
-
-  // The test's side.
-  void Accept() { state = SocketState::Connected; }
-  void Receive(const std::string& data) {
-    incoming += data;
-    events->OnDataArrival(data.size());
-  }
-  void CompleteSends() { events->OnSendComplete(); }
-  void PeerCloses() {
-    state = SocketState::Closing;
-    events->OnClose();
-  }
-  void Fail(int number) {
-    state = SocketState::Error;
-    events->OnError(number, "scripted failure");
-  }
-  // Everything sent since the last call.
-  std::vector<std::string> TakeSent() { return std::exchange(sent, {}); }
-
-  TcpSocketEvents* events = nullptr;
-  SocketState state = SocketState::Closed;
-  std::vector<std::string> sent;
-  std::vector<std::string> connects;
-  std::string incoming;
-  int closes = 0;
-  int resets = 0;
-  int failSendsWith = 0;  // a send throws this number while it is not 0
-
- private:
-  void Send(const std::string& bytes) {
-    if (failSendsWith != 0) throw Error(failSendsWith, "ScriptedSocket", "send failed");
-    if (state != SocketState::Connected) throw Error(wsk::kNotConnected, "ScriptedSocket", "not connected");
-    sent.push_back(bytes);
-  }
-};
+using testing::ScriptedSocket;
 
 // Writes down the events as text.
 class EventLog : public ServerCommunicatorEvents {

@@ -1,0 +1,152 @@
+// The download-link notice in any HTML. notice::InsertionPoint is npos
+// exactly when no "<body" (in any case) is followed by a '>', and otherwise
+// points just after the first such '>'; inserting the notice there (or
+// wrapping the HTML in a document) keeps the HTML around it and leaves the
+// point where it was. Then the whole Send path: a compose window of the
+// simulated Outlook with files and the input as its HTML body is sent, and
+// the message must hold exactly the notice in the HTML, and the queue exactly
+// its record.
+//
+// Input: the first byte picks the files (1 to 3), whether the message has
+// host attachments and a plain-text body; the rest is the HTML body.
+#include <algorithm>
+#include <cctype>
+#include <cstdlib>
+
+#include "compose/DownloadLinkNotice.h"
+#include "compose/MailProcessor.h"
+#include "fuzz/FuzzSupport.h"
+#include "mail/EmailQueue.h"
+#include "tests/addin/SimHost.h"
+
+namespace dwl::fuzz {
+namespace {
+
+bool SameLetter(char a, char b) {
+  return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
+}
+
+// Where the notice belongs, found another way: after the first '>' that
+// follows the first "<body" in any case.
+std::size_t ExpectedPoint(const std::string& html) {
+  const std::string tag = "<body";
+  const auto found = std::search(html.begin(), html.end(), tag.begin(), tag.end(), SameLetter);
+  if (found == html.end()) return std::string::npos;
+  const auto close = std::find(found + static_cast<std::ptrdiff_t>(tag.size()), html.end(), '>');
+  if (close == html.end()) return std::string::npos;
+  return static_cast<std::size_t>(close - html.begin()) + 1;
+}
+
+// The HTML body after the notice went in, as the Send handler builds it.
+std::string WithNotice(const std::string& html, const std::string& notice) {
+  const std::size_t at = notice::InsertionPoint(html);
+  if (at == std::string::npos) return notice::HtmlDocument(notice + html);
+  return html.substr(0, at) + notice + html.substr(at);
+}
+
+void CheckInsertion(const std::string& html) {
+  const std::size_t at = notice::InsertionPoint(html);
+  FUZZ_CHECK(at == ExpectedPoint(html), "insertion point " + std::to_string(at) + ", expected " +
+                                            std::to_string(ExpectedPoint(html)) + " in " +
+                                            Shown(html));
+  const std::string html1 = notice::Html(notice::Sentence(2, false), "http://dl.example/?e=X");
+  const std::string built = WithNotice(html, html1);
+  if (at == std::string::npos) {
+    const std::string empty = notice::HtmlDocument("");
+    const std::size_t inDocument = notice::InsertionPoint(empty);
+    FUZZ_CHECK(inDocument != std::string::npos &&
+                   built == empty.substr(0, inDocument) + html1 + html + empty.substr(inDocument),
+               "wrapped: " + Shown(built));
+    FUZZ_CHECK(notice::InsertionPoint(built) == inDocument, "the wrapper's body tag moved");
+    return;
+  }
+  FUZZ_CHECK(built.size() == html.size() + html1.size() && built.compare(0, at, html, 0, at) == 0 &&
+                 built.compare(at, html1.size(), html1) == 0 &&
+                 built.compare(at + html1.size(), std::string::npos, html, at) == 0,
+             "inserted: " + Shown(built));
+  FUZZ_CHECK(notice::InsertionPoint(built) == at, "the notice moved the insertion point");
+}
+
+// A simulated Outlook with the add-in connected, its log quiet. The host
+// keeps every window and sent mail, so it is made anew now and then.
+class Host {
+ public:
+  Host() {
+    ApplicationLog::ReleaseInstance();  // the next log writes through the quiet files
+    sim.ConnectAddIn();
+    for (int i = 0; i < 3; ++i) {
+      files.push_back(sim.platform.Path("file" + std::to_string(i) + ".bin"));
+      testing::WriteBytes(files.back(), std::string(100 + i, 'x'));
+    }
+  }
+  static constexpr int kSendsPerHost = 500;
+
+  testing::SimHost sim;
+  QuietLog quiet{sim.platform.Module()};
+  std::vector<std::string> files;
+  int sends = 0;
+};
+
+Host* host = nullptr;
+
+void CheckSend(std::uint8_t flags, const std::string& html) {
+  if (host == nullptr || host->sends == Host::kSendsPerHost) {
+    delete host;
+    host = new Host;
+    // Ends the host before the process-wide objects it releases end.
+    [[maybe_unused]] static const int registered = std::atexit([] {
+      delete host;
+      host = nullptr;
+    });
+  }
+  const std::string name = "m" + std::to_string(++host->sends);
+  sim::SimOutlook& outlook = *host->sim.outlook;
+  const auto window = outlook.Open(name, sim::SimOutlook::ItemKind::Mail, false, true);
+  const auto mail = window->Mail();
+  const std::shared_ptr<frmAddIn> hub = frmAddIn::Instance();
+  const std::shared_ptr<MailProcessor> processor = hub->Slot(hub->SlotCount() - 1);
+  FUZZ_CHECK(processor != nullptr, "no processor for the new window");
+  const int files = 1 + flags % 3;
+  for (int i = 0; i < files; ++i) processor->AddAttachment(host->files[static_cast<std::size_t>(i)]);
+  mail->hostAttachments = (flags & 0x04) ? 1 : 0;
+  mail->htmlBody = html;
+  if (flags & 0x08) mail->body = "Hello,\r\nsee the files.";
+  const std::string oldBody = mail->body;
+
+  outlook.Send(name);
+  const std::vector<Error> errors = outlook.TakeHostErrors();
+  FUZZ_CHECK(errors.empty(), "Send failed: " + errors.front().Description());
+  FUZZ_CHECK(mail->sent, "the mail was not sent");
+
+  const std::string id = processor->GetEmail()->get_ID();
+  const std::string link = AppSettings::Instance()->getFileDownloadUrl() + id;
+  const std::string sentence = notice::Sentence(files, mail->hostAttachments > 0);
+  if (!oldBody.empty() && html.empty()) {
+    FUZZ_CHECK(mail->body == notice::Plain(sentence, link) + oldBody, "body " + Shown(mail->body));
+  } else {
+    const std::string expected = html.empty() ? notice::HtmlDocument(notice::Html(sentence, link))
+                                              : WithNotice(html, notice::Html(sentence, link));
+    FUZZ_CHECK(mail->htmlBody == expected,
+               "HTML body\n" + Shown(mail->htmlBody) + "\nexpected\n" + Shown(expected));
+  }
+
+  const std::shared_ptr<EmailQueue> queue = EmailQueue::Instance();
+  const std::vector<std::shared_ptr<Email>> queued = queue->getEmails();
+  FUZZ_CHECK(queued.size() == 1 && queued.front() != nullptr && queued.front()->get_ID() == id &&
+                 queued.front()->NumberOfAttachments() == files,
+             std::to_string(queued.size()) + " queued records");
+  queue->RemoveEmailWithID(id);
+  outlook.Close(name);
+}
+
+}  // namespace
+}  // namespace dwl::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace dwl::fuzz;
+  if (size == 0) return 0;
+  const std::string html = Text(data + 1, size - 1);
+  CheckInsertion(html);
+  CheckSend(data[0], html);
+  return 0;
+}

@@ -1,0 +1,193 @@
+// The queue-file reader on any bytes: EmailQueue::ReadQueueFile and getEmails
+// over a folder holding the file must agree, and a record read must survive
+// RewriteQueueFile unchanged. Then the writer: a record built from the input
+// and queued with AddEmail must read back with the fields the queue file can
+// hold.
+#include <fuzzer/FuzzedDataProvider.h>
+
+#include <filesystem>
+#include <functional>
+
+#include "fuzz/FuzzSupport.h"
+#include "mail/EmailQueue.h"
+
+namespace dwl::fuzz {
+namespace {
+
+// Files in the sandbox that attachment paths may name.
+const char* const kFiles[] = {"a.bin", "b.bin", "c.bin"};
+
+struct Folders {
+  std::string reading;  // holds only the input's file
+  std::string readFile;
+  std::string queue;    // the queue that AddEmail writes to
+};
+
+const Folders& Setup() {
+  static const Folders folders = [] {
+    testing::TestPlatform& platform = Sandbox();
+    for (const char* name : kFiles) testing::WriteBytes(platform.Path(name), name);
+    // The agent counts as running, so queuing records no start.
+    platform.transferAgent.running = true;
+    AppSettings::Instance()->RefreshSettings();
+    std::filesystem::create_directories(platform.Path("reading"));
+    return Folders{platform.Path("reading") + "/", platform.Path("reading/input.txt"),
+                   AppSettings::Instance()->getMailQueueDirectory()};
+  }();
+  return folders;
+}
+
+// Every field a queue file holds, as text to compare and to show.
+std::string Fields(const Email& email) {
+  std::string text = "id=[" + Shown(email.get_ID()) + "] subject=[" + Shown(email.get_Subject()) +
+                     "] created=" + (email.get_CreatedOnServer() ? "1" : "0") + " source=" +
+                     email.get_EmailSource() + " password=[" + Shown(email.get_Password()) +
+                     "] body=[" + Shown(email.get_Body()) + "] recipients=";
+  for (const std::string& address : email.get_Recipients()) text += "[" + Shown(address) + "]";
+  text += " attachments=";
+  for (const auto& attachment : email.get_attachments()) {
+    if (attachment == nullptr) {
+      text += "(empty)";
+    } else {
+      text += "[" + Shown(attachment->get_ID()) + "|" + Shown(attachment->get_FilePath()) + "]";
+    }
+  }
+  return text;
+}
+
+// The record of `read`, or the error number it threw.
+struct Outcome {
+  std::shared_ptr<Email> email;
+  long error = 0;
+};
+
+Outcome Try(const std::function<std::shared_ptr<Email>()>& read) {
+  try {
+    return {read(), 0};
+  } catch (const Error& failure) {
+    return {nullptr, failure.Number()};
+  }
+}
+
+// A one-line value as WriteEntry stores it.
+std::string OneLine(std::string value) {
+  for (char& c : value) {
+    if (c == '\r' || c == '\n') c = ' ';
+  }
+  return value;
+}
+
+// A body as it reads back: its lines (broken at CR LF, CR or LF), each ended by CR LF.
+std::string BodyReadBack(const std::string& body) {
+  std::string text;
+  std::size_t start = 0;
+  for (;;) {
+    const std::size_t end = body.find_first_of("\r\n", start);
+    text += body.substr(start, end == std::string::npos ? end : end - start) + "\r\n";
+    if (end == std::string::npos) return text;
+    start = end + (body.compare(end, 2, "\r\n") == 0 ? 2 : 1);
+  }
+}
+
+void CheckReader(const std::string& bytes) {
+  const Folders& folders = Setup();
+  testing::WriteBytes(folders.readFile, bytes);
+  const Outcome direct = Try([&] { return EmailQueue::ReadQueueFile(folders.readFile); });
+  EmailQueue queue;
+  queue.setQueuePath(folders.reading);
+  const Outcome listed = Try([&] {
+    const std::vector<std::shared_ptr<Email>> emails = queue.getEmails();
+    FUZZ_CHECK(emails.size() == 1, std::to_string(emails.size()) + " records from one file");
+    return emails.front();
+  });
+  FUZZ_CHECK(direct.error == listed.error,
+             "ReadQueueFile threw " + std::to_string(direct.error) + ", getEmails " +
+                 std::to_string(listed.error));
+  if (direct.email == nullptr) return;
+  FUZZ_CHECK(Fields(*direct.email) == Fields(*listed.email),
+             "ReadQueueFile: " + Fields(*direct.email) + "\ngetEmails: " + Fields(*listed.email));
+
+  // A rewritten record reads back as it was; a file without a body gains an
+  // empty one (one line break).
+  Email expected = *direct.email;
+  if (expected.get_Body().empty()) expected.set_Body("\r\n");
+  queue.RewriteQueueFile(*direct.email, folders.readFile);
+  const Outcome again = Try([&] { return EmailQueue::ReadQueueFile(folders.readFile); });
+  FUZZ_CHECK(again.email != nullptr,
+             "a rewritten queue file does not read: error " + std::to_string(again.error));
+  FUZZ_CHECK(Fields(*again.email) == Fields(expected),
+             "read: " + Fields(expected) + "\nrewritten and read: " + Fields(*again.email));
+}
+
+// Queues `record` and reads it back; checks what the queue file kept.
+void CheckWriter(const Email& record) {
+  const Folders& folders = Setup();
+  Email expected;
+  expected.set_ID(OneLine(record.get_ID()));
+  expected.set_Subject(OneLine(record.get_Subject()));
+  expected.set_CreatedOnServer(record.get_CreatedOnServer());
+  expected.set_EmailSource(std::stoi(record.get_EmailSource()));
+  expected.set_Password(OneLine(record.get_Password()));
+  expected.set_Body(BodyReadBack(record.get_Body()));
+  for (const std::string& address : record.get_Recipients()) {
+    expected.AddRecipient(OneLine(address));
+  }
+  for (const auto& attachment : record.get_attachments()) {
+    if (attachment == nullptr) continue;
+    auto kept = std::make_shared<EmailAttachment>();
+    kept->set_ID(OneLine(attachment->get_ID()));
+    kept->set_FilePath(OneLine(attachment->get_FilePath()));
+    if (kept->Exists()) expected.AddAttachment(kept);  // the reader leaves out missing files
+  }
+
+  EmailQueue queue;
+  try {
+    queue.AddEmail(std::make_shared<Email>(record));
+  } catch (const Error& failure) {
+    FUZZ_CHECK(failure.Number() == errc::kBadFileName,
+               "AddEmail failed: " + failure.Description());
+    FUZZ_CHECK(queue.getNumberOfEmails() == 0, "a refused record left a file");
+    return;
+  }
+  const std::string path = folders.queue + record.get_ID() + ".txt";
+  const Outcome read = Try([&] { return EmailQueue::ReadQueueFile(path); });
+  FUZZ_CHECK(read.email != nullptr,
+             "a queued record does not read back: error " + std::to_string(read.error));
+  FUZZ_CHECK(Fields(*read.email) == Fields(expected), "queued: " + Fields(record) + "\nexpected: " +
+                                                          Fields(expected) + "\nread: " +
+                                                          Fields(*read.email));
+  queue.RemoveEmailWithID(record.get_ID());
+  FUZZ_CHECK(queue.getNumberOfEmails() == 0, "the queue file stayed after its removal");
+}
+
+Email RecordOf(FuzzedDataProvider& input) {
+  Email email;
+  email.set_ID(input.ConsumeRandomLengthString(40));
+  email.set_Subject(input.ConsumeRandomLengthString(100));
+  email.set_CreatedOnServer(input.ConsumeBool());
+  email.set_EmailSource(input.ConsumeIntegral<std::int32_t>());
+  email.set_Password(input.ConsumeRandomLengthString(40));
+  email.set_Body(input.ConsumeRandomLengthString(400));
+  const int recipients = input.ConsumeIntegralInRange(0, 4);
+  for (int i = 0; i < recipients; ++i) email.AddRecipient(input.ConsumeRandomLengthString(60));
+  const int files = input.ConsumeIntegralInRange(0, 4);
+  for (int i = 0; i < files; ++i) {
+    auto attachment = std::make_shared<EmailAttachment>();
+    attachment->set_ID(input.ConsumeRandomLengthString(20));
+    attachment->set_FilePath(input.ConsumeBool() ? Sandbox().Path(input.PickValueInArray(kFiles))
+                                                 : input.ConsumeRandomLengthString(40));
+    email.AddAttachment(attachment);
+  }
+  return email;
+}
+
+}  // namespace
+}  // namespace dwl::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace dwl::fuzz;
+  CheckReader(Text(data, size));
+  FuzzedDataProvider input(data, size);
+  CheckWriter(RecordOf(input));
+  return 0;
+}

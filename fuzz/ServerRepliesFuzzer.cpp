@@ -1,0 +1,349 @@
+// ServerCommunicator against a server that says anything: the client
+// connects and uploads a small e-mail with files through a scripted socket,
+// and the input decides what the server replies and when sends complete, the
+// connection closes or fails, time passes and the owner reconnects, sends,
+// cancels or disconnects.
+//
+// Input: one byte that picks the e-mail (files, resume ids, password,
+// recipients, body), then one step per line:
+//   S        the reply a well-behaved server gives in the client's state
+//   R<text>  <text> and CR LF arrive      P<text>  <text> arrives, no line end
+//   B<n>     the next n R and P steps arrive together, in one read
+//   C        the sends complete           X        the server closes
+//   E<n>     the socket fails with n      T<n>     n seconds pass
+//   F<n>     sends fail with n (0: no longer)
+//   A        the connection is made       N        the owner connects again
+//   M        the owner sends the e-mail (when logged in and idle)
+//   Q        the owner cancels            D        the owner disconnects
+// Checked: command lines are whole lines; the bytes of a file go out in
+// pieces of at most 1460 bytes after the zero block, in order without gaps,
+// up to its end before the end marker; EmailFinished follows FINM,
+// ConnectedToServer follows LOGN; the state and byte count stay in range.
+#include <algorithm>
+#include <charconv>
+#include <map>
+
+#include "fuzz/FuzzSupport.h"
+#include "tests/transfer/ScriptedSocket.h"
+#include "transfer/ServerCommunicator.h"
+#include "transfer/TransferProtocol.h"
+
+namespace dwl::fuzz {
+namespace {
+
+using namespace std::chrono_literals;
+
+struct File {
+  const char* name;
+  std::size_t size;
+};
+constexpr File kFiles[] = {{"empty.bin", 0}, {"one.bin", 1}, {"big.bin", 3000}};
+
+// The sandbox with the account and the files, made once. Each file holds
+// pseudo-random bytes, so that any run of a few bytes shows where it is from.
+std::map<std::string, std::string>& Contents() {
+  static std::map<std::string, std::string> contents = [] {
+    testing::TestPlatform& platform = Sandbox();
+    const std::shared_ptr<AppSettings> settings = AppSettings::Instance();
+    settings->RefreshSettings();
+    settings->setUsername("alice");
+    settings->setPassword("secret");
+    std::map<std::string, std::string> made;
+    std::uint32_t state = 12345;
+    for (const File& file : kFiles) {
+      std::string bytes(file.size, '\0');
+      for (char& c : bytes) {
+        state = state * 1103515245 + 12345;
+        c = static_cast<char>(state >> 24);
+      }
+      testing::WriteBytes(platform.Path(file.name), bytes);
+      made[platform.Path(file.name)] = bytes;
+    }
+    return made;
+  }();
+  return contents;
+}
+
+std::shared_ptr<Email> MakeEmail(std::uint8_t variant) {
+  auto email = std::make_shared<Email>();
+  email->set_ID("4711");
+  email->set_EmailSource(1);
+  email->set_Subject("Plans");
+  for (std::size_t i = 0; i < std::size(kFiles); ++i) {
+    if ((variant & (1u << i)) == 0) continue;
+    auto attachment = std::make_shared<EmailAttachment>();
+    attachment->set_FilePath(Sandbox().Path(kFiles[i].name));
+    if (variant & 0x08) attachment->set_ID("A" + std::to_string(i));  // resumed with RESA
+    email->AddAttachment(attachment);
+  }
+  if (variant & 0x10) email->set_Password("pw");
+  if (variant & 0x20) {
+    email->AddRecipient("a@example.org");
+    email->AddRecipient("b@example.org");
+  }
+  const char* const bodies[] = {"", "Hello\r\nthe files\r\nare here", "one\r\ntwo\r\n", "  \r\n "};
+  email->set_Body(bodies[variant >> 6]);
+  return email;
+}
+
+// Tells text sends from byte sends and counts the sends that failed.
+class Socket : public testing::ScriptedSocket {
+ public:
+  void SendText(const std::string& text) override {
+    Counted([&] { ScriptedSocket::SendText(text); });
+    asText.resize(sent.size(), false);
+    asText.back() = true;
+  }
+  void SendBytes(std::string bytes) override {
+    Counted([&] { ScriptedSocket::SendBytes(std::move(bytes)); });
+    asText.resize(sent.size(), false);
+  }
+  std::vector<bool> asText;  // for each of `sent`
+  int failed = 0;
+
+ private:
+  template <class Send>
+  void Counted(Send&& send) {
+    try {
+      send();
+    } catch (const Error&) {
+      ++failed;
+      throw;
+    }
+  }
+};
+
+class Session : public ServerCommunicatorEvents {
+ public:
+  explicit Session(std::uint8_t variant) : variant_(variant), email_(MakeEmail(variant)) {
+    client_.SetSocket(&socket_);
+    client_.SetEvents(this);
+  }
+
+  void Step(std::string_view step) {
+    const char op = step.empty() ? ' ' : step.front();
+    const std::string_view arg = step.empty() ? step : step.substr(1);
+    switch (op) {
+      case 'S': ScriptedReply(); break;
+      case 'R': Arrive(std::string(arg) + "\r\n"); break;
+      case 'P': Arrive(std::string(arg)); break;
+      case 'B': batch_ = std::clamp(Number(arg, 0), 0, 100); break;
+      case 'C': socket_.CompleteSends(); break;
+      case 'X': socket_.PeerCloses(); break;
+      case 'E': socket_.Fail(Number(arg, wsk::kConnectionReset)); break;
+      case 'T': Sandbox().AdvanceTime(std::chrono::seconds(std::min(Number(arg, 1), 120))); break;
+      case 'F': socket_.failSendsWith = Number(arg, 0); break;
+      case 'A': socket_.Accept(); break;
+      case 'N': client_.ConnectToServer(); break;
+      case 'M': SendEmail(); break;
+      case 'Q': client_.CancelTransfer(); break;
+      case 'D': client_.Disconnect(); break;
+      default: break;
+    }
+    CheckSends();
+    const std::int32_t state = client_.ProtocolState();
+    FUZZ_CHECK(state >= ServerCommunicator::kAwaitingGreeting &&
+                   state <= ServerCommunicator::kSendingBodyLines,
+               "state " + std::to_string(state));
+    FUZZ_CHECK(client_.getBytesTransferred() >= 0,
+               "bytes transferred " + std::to_string(client_.getBytesTransferred()));
+  }
+
+  void Start() {
+    client_.ConnectToServer();
+    socket_.Accept();
+  }
+
+  // Delivers what a batch still holds.
+  void Finish() {
+    batch_ = 0;
+    Arrive("");
+    CheckSends();
+  }
+
+  // ServerCommunicatorEvents
+  // Each event first looks at what went out before it in the same step.
+  void ConnectedToServer(const std::string&) override {
+    CheckSends();
+    FUZZ_CHECK(lastCommand_ == "LOGN", "logged in after " + Shown(lastCommand_));
+    idle_ = true;
+  }
+  void EmailFinished(double, std::int32_t) override {
+    CheckSends();
+    FUZZ_CHECK(lastCommand_ == "FINM", "an e-mail finished after " + Shown(lastCommand_));
+    idle_ = true;
+    email_ = MakeEmail(variant_);  // the next e-mail
+  }
+  void StartAttachment(EmailAttachment& attachment) override {
+    CheckSends();
+    const auto found = Contents().find(attachment.get_FilePath());
+    FUZZ_CHECK(found != Contents().end(), "a file not in the e-mail: " + attachment.get_FilePath());
+    file_ = &found->second;
+    position_ = kUnknown;
+    zeroBlockSent_ = false;
+    broken_ = false;
+  }
+  void AttachmentFinished(EmailAttachment& attachment) override {
+    CheckSends();
+    FUZZ_CHECK(file_ != nullptr, "finished " + attachment.get_FilePath() + " that never started");
+    FUZZ_CHECK(broken_ || position_ == kUnknown || position_ == file_->size(),
+               "finished " + attachment.get_FilePath() + " after " + std::to_string(position_) +
+                   " of " + std::to_string(file_->size()) + " bytes");
+    finishedFile_ = file_;
+  }
+
+ private:
+  static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
+
+  static int Number(std::string_view text, int otherwise) {
+    int value = 0;
+    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+    return error == std::errc() && end != text.data() ? value : otherwise;
+  }
+
+  void SendEmail() {
+    if (!idle_ || client_.ProtocolState() != ServerCommunicator::kReady) return;
+    idle_ = false;
+    client_.SendEmail(email_);
+  }
+
+  void ScriptedReply() {
+    switch (client_.ProtocolState()) {
+      case ServerCommunicator::kAwaitingGreeting: Reply("220 Dropwell transfer server\r\n"); break;
+      case ServerCommunicator::kAwaitingHeloReply: Reply("250 Hello\r\n"); break;
+      case ServerCommunicator::kAwaitingLoginReply: Reply("210 Welcome 17\r\n"); break;
+      case ServerCommunicator::kReady:
+        Reply(lastCommand_ == "NEWM" || lastCommand_ == "RESM" ? "310 E-mail accepted 4711\r\n"
+                                                                 : "250 File stored\r\n");
+        break;
+      case ServerCommunicator::kAwaitingAttachmentReply:
+        // A file with an id is resumed from the middle of what it holds.
+        Reply(lastCommand_ == "RESA" ? protocol::AttachmentResumedReply(resumedSize_ / 2)
+                                     : protocol::AttachmentCreatedReply("A" + std::to_string(++ids_)));
+        break;
+      case ServerCommunicator::kAwaitingSubjectReply: Reply("330 Subject stored\r\n"); break;
+      case ServerCommunicator::kSendingRecipients: Reply("350 Recipient added\r\n"); break;
+      case ServerCommunicator::kAwaitingBodyReply:
+        Reply(lastCommand_ == "FINB" ? "361 Body stored\r\n" : "360 Send the body\r\n");
+        break;
+      case ServerCommunicator::kAwaitingFinishReply: Reply(protocol::FinishReply(1.5, 3)); break;
+      case ServerCommunicator::kDisconnecting: Reply("221 Bye\r\n"); break;
+      default: socket_.CompleteSends(); break;  // file bytes or body lines flow
+    }
+  }
+
+  void Reply(const std::string& reply) { socket_.Receive(reply); }
+
+  void Arrive(const std::string& data) {
+    batched_ += data;
+    if (batch_ > 0 && --batch_ > 0) return;
+    if (!batched_.empty()) socket_.Receive(std::exchange(batched_, ""));
+  }
+
+  // Looks at everything sent since the last look.
+  void CheckSends() {
+    if (socket_.failed > 0) broken_ = true;  // a lost send leaves a gap; the socket's events tell
+    socket_.failed = 0;
+    std::vector<std::string> sent = socket_.TakeSent();
+    std::vector<bool> asText = std::exchange(socket_.asText, {});
+    for (std::size_t i = 0; i < sent.size(); ++i) {
+      if (asText[i]) {
+        CheckLine(sent[i]);
+      } else {
+        CheckBytes(sent[i]);
+      }
+    }
+  }
+
+  void CheckLine(const std::string& line) {
+    FUZZ_CHECK(line.size() >= 2 && line.ends_with("\r\n") &&
+                   line.find_first_of("\r\n") == line.size() - 2,
+               "not one line: " + Shown(line));
+    const std::string word = line.substr(0, 4);
+    if (word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string::npos) {
+      lastCommand_ = word;
+    } else {
+      lastCommand_ = "body line";
+    }
+    if (word == "RESA") {
+      // "RESA <id>, 0": the size of the file with that id picks the resume point.
+      const std::string id = line.substr(5, line.find(", ") - 5);
+      resumedSize_ = 0;
+      for (const auto& attachment : email_->get_attachments()) {
+        if (attachment != nullptr && attachment->get_ID() == id) {
+          resumedSize_ = Contents()[attachment->get_FilePath()].size();
+        }
+      }
+    }
+  }
+
+  void CheckBytes(const std::string& bytes) {
+    if (bytes == std::string(protocol::kZeroBlockSize, '\0')) {
+      FUZZ_CHECK(file_ != nullptr, "a zero block outside a file");
+      FUZZ_CHECK(!zeroBlockSent_ || broken_, "a second zero block for one file");
+      zeroBlockSent_ = true;
+      return;
+    }
+    if (bytes == protocol::kEndOfFileMarker) {
+      FUZZ_CHECK(finishedFile_ != nullptr, "an end marker before AttachmentFinished");
+      finishedFile_ = nullptr;
+      file_ = nullptr;
+      return;
+    }
+    FUZZ_CHECK(file_ != nullptr, "file bytes outside a file: " + std::to_string(bytes.size()));
+    FUZZ_CHECK(zeroBlockSent_ || broken_, "file bytes before the zero block");
+    FUZZ_CHECK(!bytes.empty() && bytes.size() <= protocol::kPieceSize,
+               "a piece of " + std::to_string(bytes.size()) + " bytes");
+    if (broken_) return;
+    if (position_ == kUnknown) {
+      // A short piece is the file's last; a full one shows where it stands.
+      position_ = bytes.size() < protocol::kPieceSize ? file_->size() - std::min(file_->size(), bytes.size())
+                                                      : file_->find(bytes);
+      FUZZ_CHECK(position_ != std::string::npos, "a piece that is not in the file");
+    }
+    FUZZ_CHECK(file_->compare(position_, bytes.size(), bytes) == 0,
+               "a piece that does not continue the file at " + std::to_string(position_));
+    position_ += bytes.size();
+  }
+
+  std::uint8_t variant_;
+  std::shared_ptr<Email> email_;
+  Socket socket_;
+  ServerCommunicator client_;
+  bool idle_ = false;
+  int batch_ = 0;  // R and P steps still to collect
+  std::string batched_;
+  std::string lastCommand_;
+  std::size_t resumedSize_ = 0;
+  int ids_ = 0;
+  // The file under way, what of it went out, and whether a failed send left a gap.
+  const std::string* file_ = nullptr;
+  const std::string* finishedFile_ = nullptr;
+  std::size_t position_ = kUnknown;
+  bool zeroBlockSent_ = false;
+  bool broken_ = false;
+};
+
+}  // namespace
+}  // namespace dwl::fuzz
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+  using namespace dwl::fuzz;
+  if (size == 0) return 0;
+  Contents();
+  const std::string script = Text(data + 1, size - 1);
+  {
+    Session session(data[0]);
+    session.Start();
+    std::size_t start = 0;
+    while (start <= script.size()) {
+      std::size_t end = script.find('\n', start);
+      if (end == std::string::npos) end = script.size();
+      session.Step(std::string_view(script).substr(start, end - start));
+      start = end + 1;
+    }
+    session.Finish();
+  }
+  Sandbox().alerts.shown.clear();
+  return 0;
+}
