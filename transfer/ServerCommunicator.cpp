@@ -147,6 +147,14 @@ void ServerCommunicator::ConnectToServer() {
   Log("Finished ServerCommunicator.ConnectToServer()");
 }
 
+std::string MessageOnOneLine(const std::string& message) {
+  std::string line = message;
+  for (std::size_t at = line.find("\r\n"); at != std::string::npos; at = line.find("\r\n", at)) {
+    line.replace(at, 2, " ");
+  }
+  return line;
+}
+
 void ServerCommunicator::CancelTransfer() {
   Log("Start ServerCommunicator.CancelTransfer()");
   cancelling_ = true;

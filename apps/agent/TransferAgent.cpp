@@ -10,18 +10,6 @@
 
 namespace dwl::agent {
 
-namespace {
-
-// The client's messages may span lines; a log or terminal line reads better.
-std::string OneLine(std::string text) {
-  for (std::size_t at = text.find("\r\n"); at != std::string::npos; at = text.find("\r\n", at)) {
-    text.replace(at, 2, " ");
-  }
-  return text;
-}
-
-}  // namespace
-
 TransferAgent::TransferAgent(AgentOptions options, ProgressDisplay& display,
                              std::unique_ptr<AgentMark> mark)
     : options_(std::move(options)),
@@ -184,7 +172,7 @@ void TransferAgent::EmailIsTooLarge() {
 }
 
 void TransferAgent::ErrorOccured(const std::string& strMessage) {
-  lastProblem_ = OneLine(strMessage);
+  lastProblem_ = MessageOnOneLine(strMessage);
   display_.Message(lastProblem_);
   Log(lastProblem_);
   if (socket_->State() == SocketState::Connected) {

@@ -14,20 +14,6 @@ std::string Mebibytes(double bytes) {
   return text;
 }
 
-// The client's messages may span lines; a terminal line reads better.
-std::string OneLine(const std::string& message) {
-  std::string line;
-  for (std::size_t i = 0; i < message.size(); ++i) {
-    if (message.compare(i, 2, "\r\n") == 0) {
-      line += ' ';
-      ++i;
-    } else {
-      line += message[i];
-    }
-  }
-  return line;
-}
-
 }  // namespace
 
 EmailUploader::EmailUploader(std::shared_ptr<Email> email, int attempts, std::ostream& out,
@@ -100,7 +86,7 @@ void EmailUploader::BytesTransferred(double dblBytes) {
 }
 
 void EmailUploader::ErrorOccured(const std::string& strMessage) {
-  lastProblem_ = OneLine(strMessage);
+  lastProblem_ = MessageOnOneLine(strMessage);
   err_ << lastProblem_ << "\n";
   if (failed_ || finished_) return;
   // Still connected: the server refused the login, or the client ended the
