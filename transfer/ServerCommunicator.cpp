@@ -148,9 +148,15 @@ void ServerCommunicator::ConnectToServer() {
 }
 
 std::string MessageOnOneLine(const std::string& message) {
-  std::string line = message;
-  for (std::size_t at = line.find("\r\n"); at != std::string::npos; at = line.find("\r\n", at)) {
-    line.replace(at, 2, " ");
+  std::string line;
+  line.reserve(message.size());
+  for (std::size_t i = 0; i < message.size(); ++i) {
+    if (message.compare(i, 2, "\r\n") == 0) {
+      line += ' ';
+      ++i;
+    } else {
+      line += message[i];
+    }
   }
   return line;
 }
