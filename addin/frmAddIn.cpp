@@ -36,14 +36,16 @@ void frmAddIn::ResetSlots() {
 void frmAddIn::InitHandler(std::shared_ptr<host::Application>& oApp, std::string& sProgID) {
   TolerantRun run("InitHandler");
   moOL_ = oApp;
-  run.Run([&] { moNS_ = oApp->GetNamespace("MAPI"); });
+  run.Run([&] { moNS_ = Use(oApp)->GetNamespace("MAPI"); });
+  // Outlook started by another program has no main window: the hub then
+  // follows the item windows alone, and no explorer's closing shuts it down.
   run.Run([&] {
-    moActiveExplorer_ = moOL_->ActiveExplorer();
-    explorerClose_ = moActiveExplorer_->OnClose([this] { moActiveExplorer_Close(); });
+    moActiveExplorer_ = Use(moOL_)->ActiveExplorer();
+    explorerClose_ = Use(moActiveExplorer_)->OnClose([this] { moActiveExplorer_Close(); });
   });
   run.Run([&] {
-    moInspectors_ = oApp->GetInspectors();
-    newInspector_ = moInspectors_->OnNewInspector(
+    moInspectors_ = Use(oApp)->GetInspectors();
+    newInspector_ = Use(moInspectors_)->OnNewInspector(
         [this](std::shared_ptr<host::Inspector> inspector) {
           moInspectors_NewInspector(std::move(inspector));
         });
@@ -131,7 +133,7 @@ void frmAddIn::moInspectors_NewInspector(std::shared_ptr<host::Inspector> Inspec
     mailItem = Use(Use(Use(Inspector)->CurrentItem())->AsMailItem());
   } catch (const Error&) {
     std::string caption;
-    TolerantRun("moInspectors_NewInspector").Run([&] { caption = Inspector->Caption(); });
+    TolerantRun("moInspectors_NewInspector").Run([&] { caption = Use(Inspector)->Caption(); });
     LogDebugEvent("Outlook Addin: New item was not a mail item. Inspector.Class: " + caption);
     return;
   }
@@ -155,12 +157,15 @@ void frmAddIn::moInspectors_NewInspector(std::shared_ptr<host::Inspector> Inspec
   run.Checkpoint(1);
   run.Run([&] { mailItem->SetMileage(std::to_string(slots_.size() - 1)); });
   run.Checkpoint(2);
-  run.Run([&] {
+  const bool stored = run.Run([&] {
     auto processor = std::make_shared<MailProcessor>();
     processor->SetMailItem(mailItem);
     processor->SetInspector(Inspector);
     slots_.back() = std::move(processor);
   });
+  // The next window gets this slot: this one must not name it, or a click
+  // here would open the other window's files.
+  if (!stored) run.Run([&] { mailItem->SetMileage(""); });
   run.Checkpoint(3);
 }
 
@@ -212,8 +217,13 @@ void frmAddIn::updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& ins
   DeleteAddInToolbars(run, bars);
   run.Checkpoint(3);
 
+  // What failed to be made stays empty: the steps after it then fail too,
+  // rather than work on the toolbar of another window.
+  currentToolbar_.reset();
+  buttonClick_.Disconnect();
+  objAttachmentsInformationButton_.reset();
   run.Run([&] {
-    currentToolbar_ = Use(bars)->Add(kAddInToolbarName, host::office::kBarTop, false, true);
+    currentToolbar_ = Use(Use(bars)->Add(kAddInToolbarName, host::office::kBarTop, false, true));
     currentToolbar_->SetEnabled(true);
     currentToolbar_->SetVisible(true);
     currentToolbar_->SetProtection(host::office::kBarNoMove);
@@ -223,7 +233,7 @@ void frmAddIn::updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& ins
   run.Run([&] {
     const auto control = Use(Use(currentToolbar_)->Controls())
                              ->Add(host::office::kControlButton, 1, "", 1, true);
-    objAttachmentsInformationButton_ = Use(control)->AsButton();
+    objAttachmentsInformationButton_ = Use(Use(control)->AsButton());
     buttonClick_ = objAttachmentsInformationButton_->OnClick(
         [this](host::CommandBarButton& ctrl, bool& cancelDefault) {
           objAttachmentsInformationButton_Click(ctrl, cancelDefault);

@@ -39,6 +39,19 @@ std::string Plain(const std::string& sentence, const std::string& link) {
   return sentence + link + kLineBreak + kLineBreak + kSeparator + kLineBreak + kLineBreak;
 }
 
+bool Restate(std::string& body, const std::string& earlierSentence, const std::string& earlierLink,
+             const std::string& sentence, const std::string& link) {
+  if (earlierLink.empty() || body.find(earlierLink) == std::string::npos) return false;
+  for (auto at = body.find(earlierLink); at != std::string::npos;
+       at = body.find(earlierLink, at + link.size())) {
+    body.replace(at, earlierLink.size(), link);
+  }
+  if (const auto at = body.find(earlierSentence); !earlierSentence.empty() && at != std::string::npos) {
+    body.replace(at, earlierSentence.size(), sentence);
+  }
+  return true;
+}
+
 std::string HtmlDocument(const std::string& content) {
   return std::string("<html><body ") + kStyle + ">" + content + "</body></html>";
 }

@@ -14,6 +14,13 @@ std::string Sentence(int attachments, bool extra);
 std::string Html(const std::string& sentence, const std::string& link);
 // The plain-text notice, to stand before the old body.
 std::string Plain(const std::string& sentence, const std::string& link);
+// Turns the notice of an earlier send of the same message into the notice
+// of this one: every `earlierLink` in `body` becomes `link`, and the first
+// `earlierSentence` becomes `sentence` (both without their line break).
+// False, and `body` untouched, when the earlier link is not there (the
+// writer removed the notice).
+bool Restate(std::string& body, const std::string& earlierSentence, const std::string& earlierLink,
+             const std::string& sentence, const std::string& link);
 // A whole HTML document holding `content`.
 std::string HtmlDocument(const std::string& content);
 // Where the notice goes in `html`: right after the opening body tag's ">",

@@ -1,5 +1,7 @@
 #include "compose/MailProcessor.h"
 
+#include <set>
+
 #include "addin/AddInToolbar.h"
 #include "addin/frmAddIn.h"
 #include "compose/DownloadLinkNotice.h"
@@ -12,6 +14,7 @@
 #include "support/GUID.h"
 #include "support/ObjectRef.h"
 #include "support/TolerantRun.h"
+#include "support/ValueText.h"
 
 namespace dwl {
 
@@ -61,7 +64,7 @@ void MailProcessor::InsertDownloadLinkInMessage() {
   const std::shared_ptr<host::SafeMailItem> safe = Use(safeMailItem_);
   const int files = email_->NumberOfAttachments();
   bool extra = false;
-  run.Run([&] { extra = safe->AttachmentsCount() > 0; });
+  run.Run([&] { extra = Use(safe->Attachments())->Count() > 0; });
   run.Checkpoint(2);
   const std::string sentence = notice::Sentence(files, extra);
   const std::string link = settings_->getFileDownloadUrl() + email_->get_ID();
@@ -73,7 +76,14 @@ void MailProcessor::InsertDownloadLinkInMessage() {
   // replaced by the notice alone.
   const std::string oldBody = safe->Body();
   const std::string oldHtml = safe->HTMLBody();
-  if (!oldBody.empty() && oldHtml.empty()) {
+  // Sent before (and cancelled after us): the notice of that send is
+  // brought up to date instead of a second one going in.
+  const std::string sentenceText = sentence.substr(0, sentence.find('\r'));
+  std::string restated = oldHtml.empty() ? oldBody : oldHtml;
+  if (earlierNotice_ && notice::Restate(restated, earlierNotice_->sentence, earlierNotice_->link,
+                                        sentenceText, link)) {
+    run.Run([&] { oldHtml.empty() ? safe->SetBody(restated) : safe->SetHTMLBody(restated); });
+  } else if (!oldBody.empty() && oldHtml.empty()) {
     run.Checkpoint(4);
     run.Run([&] { safe->SetBody(plain + oldBody); });
   } else {
@@ -102,6 +112,7 @@ void MailProcessor::InsertDownloadLinkInMessage() {
   }
   run.Checkpoint(12);
   safe->Save();
+  earlierNotice_ = WrittenNotice{sentenceText, link};
 }
 
 void MailProcessor::objInspector_Activate() {
@@ -121,16 +132,27 @@ void MailProcessor::objMailItem_Send(bool&) {
     Use(objMailItem_)->Save();
     safeMailItem_ = Use(Use(ThePlatform().objects).CreateSafeMailItem(kSafeMailItemProgId));
     safeMailItem_->SetItem(objMailItem_);
+    if (earlierNotice_) {
+      // This window was sent before and the send was cancelled after us
+      // (by another add-in or the host). That e-mail may be on its way to
+      // the server already, so this send is a new e-mail of its own, with
+      // the recipients it has now.
+      email_->set_ID(GuidWithoutBraces(CreateGuidString()));
+      email_->DeleteAllRecipients();
+    }
     InsertDownloadLinkInMessage();
 
     TolerantRun subject("objMailItem_Send", [this](const std::string& line) { LogEvent(line); });
     subject.Run([&] { email_->set_Subject(safeMailItem_->Subject()); });
     subject.Checkpoint(1);
 
-    if (safeMailItem_->RecipientsCount() > 0) {
-      for (const std::string& address : safeMailItem_->RecipientAddresses()) {
-        email_->AddRecipient(address);
-      }
+    const std::shared_ptr<host::SafeRecipients> recipients = Use(safeMailItem_->Recipients());
+    const int count = recipients->Count();
+    std::set<std::string> added;
+    for (int i = 1; i <= count; ++i) {
+      const std::string address = Use(recipients->Item(i))->Address();
+      // The same person in To and Cc gets one download link, not two.
+      if (address.empty() || added.insert(LowerCaseAscii(address)).second) email_->AddRecipient(address);
     }
     const std::shared_ptr<EmailQueue> queue = EmailQueue::Instance();
     queue->AddEmail(email_);

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "platform/OutlookObjects.h"
@@ -57,6 +58,12 @@ class MailProcessor {
   std::shared_ptr<host::Inspector> objInspector_;
   std::shared_ptr<host::SafeMailItem> safeMailItem_;
   std::shared_ptr<AppSettings> settings_;
+  // The notice the last send wrote into the message.
+  struct WrittenNotice {
+    std::string sentence;
+    std::string link;
+  };
+  std::optional<WrittenNotice> earlierNotice_;
   host::EventConnection mailSend_;
   host::EventConnection mailClose_;
   host::EventConnection inspectorActivate_;

@@ -9,6 +9,7 @@
 #include "platform/Platform.h"
 #include "support/CommonDialog.h"
 #include "support/NumberText.h"
+#include "support/ObjectRef.h"
 #include "support/ProcessWide.h"
 
 namespace dwl {
@@ -30,20 +31,30 @@ std::string Trimmed(const std::string& text) {
   return text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
-// While files are added the OK button is off, which also refuses closing;
-// it comes back on however the adding ends.
-class AddingFiles {
+}  // namespace
+
+// While files are added, OK and "Remove files" are off and closing is
+// refused. Pending events run between rows, so the user may start another
+// adding (a drop, "Add files"): they come back on only when the outermost
+// adding ends, however it ends.
+class frmFiles::AddingFiles {
  public:
-  explicit AddingFiles(WindowControl& ok) : ok_(ok) { ok_.Enabled = false; }
-  ~AddingFiles() { ok_.Enabled = true; }
+  explicit AddingFiles(frmFiles& window) : window_(window) {
+    ++window_.adding_;
+    window_.cmdOk.Enabled = false;
+    window_.cmdRemove.Enabled = false;
+  }
+  ~AddingFiles() {
+    if (--window_.adding_ > 0) return;
+    window_.cmdOk.Enabled = true;
+    window_.cmdRemove.Enabled = true;
+  }
   AddingFiles(const AddingFiles&) = delete;
   AddingFiles& operator=(const AddingFiles&) = delete;
 
  private:
-  WindowControl& ok_;
+  frmFiles& window_;
 };
-
-}  // namespace
 
 frmFiles::frmFiles() = default;
 
@@ -103,7 +114,7 @@ void frmFiles::Focus(const std::string& control) {
 void frmFiles::InitializeInterface(std::shared_ptr<MailProcessor>& objActiveEmailProcessor) {
   Load();
   headerImage().PlaceHeaderImage(imageHeaderOverlay);
-  processor_ = objActiveEmailProcessor;
+  processor_ = Use(objActiveEmailProcessor);
   const std::shared_ptr<Email> email = processor_->GetEmail();
   if (email->NumberOfAttachments() > 0) {
     for (const auto& attachment : email->get_attachments()) AddRow(*attachment);
@@ -127,23 +138,29 @@ void frmFiles::InitializeInterface(std::shared_ptr<MailProcessor>& objActiveEmai
 }
 
 void frmFiles::AddRow(EmailAttachment& attachment) {
-  if (static_cast<int>(ListView1.ListItems.size()) == layout::kRowsBeforeScrollBar) {
-    ListView1.ColumnHeaders[0].Width -= layout::kScrollBarWidth;
-  }
   // Rows show the locale's own number format, grouping included.
   ListView1.ListItems.push_back(
       {attachment.get_Filename(),
        {FormatNumber(attachment.get_Size() / kBytesPerMB, 1, true) + " MB",
         attachment.get_FilePath()}});
+  FitNameColumn();
   DoEvents();
 }
 
+void frmFiles::FitNameColumn() {
+  // Past the rows that fit, the scroll bar takes its width from the first column.
+  const bool scrolls = static_cast<int>(ListView1.ListItems.size()) > layout::kRowsBeforeScrollBar;
+  ListView1.ColumnHeaders[0].Width = layout::kNameColumnWidth - (scrolls ? layout::kScrollBarWidth : 0);
+}
+
 void frmFiles::AddFiles(const std::vector<std::string>& paths) {
+  // Held here: pending events run between rows.
+  const std::shared_ptr<MailProcessor> processor = processor_;
   for (const std::string& path : paths) {
     EmailAttachment attachment;
     attachment.set_FilePath(path);
     AddRow(attachment);
-    processor_->AddAttachment(path);
+    processor->AddAttachment(path);
   }
 }
 
@@ -161,7 +178,7 @@ void frmFiles::cmdAdd_Click() {
     {
       // Off before pending events run: a close now would leave the loop
       // below without its processor.
-      AddingFiles adding(cmdOk);
+      AddingFiles adding(*this);
       DoEvents();
       AddFiles(paths);
       processor_->setBrowsePath(chosen.FolderPath);
@@ -181,14 +198,18 @@ void frmFiles::ListView1_OLEDragDrop(const std::vector<std::string>& files) {
     }
   }
   if (!existing.empty()) {
-    AddingFiles adding(cmdOk);
+    AddingFiles adding(*this);
     AddFiles(existing);
   }
   UpdateTotals();
 }
 
 void frmFiles::cmdRemove_Click() {
+  // The processor is rebuilt from the rows, which already hold a file being
+  // added: the adding would then add it a second time.
+  if (adding_ > 0) return;
   std::erase_if(ListView1.ListItems, [](const ListViewItem& row) { return row.Selected; });
+  FitNameColumn();
   processor_->RemoveAllAttachments();
   for (const ListViewItem& row : ListView1.ListItems) processor_->AddAttachment(row.SubItems[1]);
   UpdateTotals();
@@ -259,7 +280,7 @@ void frmFiles::txtPassword_KeyUp(int KeyCode, int) {
 }
 
 void frmFiles::Form_Unload(int& Cancel) {
-  if (!cmdOk.Enabled) {
+  if (adding_ > 0) {
     Cancel = 1;  // files are being added
     return;
   }

@@ -75,13 +75,18 @@ class frmFiles : public FileBrowser {
   void Unload();
   void AddRow(EmailAttachment& attachment);
   void AddFiles(const std::vector<std::string>& paths);
+  void FitNameColumn();
   void UpdateTotals();
   void MovePasswordRow(int direction);
   bool PasswordCheck();
   void Focus(const std::string& control);
   void DoEvents();
 
+  class AddingFiles;
+
   std::shared_ptr<MailProcessor> processor_;
+  // How many addings run, one inside another's pending events.
+  int adding_ = 0;
   int passwordRowHeight_ = 0;
   bool loaded_ = false;
   bool visible_ = false;

@@ -42,6 +42,8 @@ class Email {
   void set_Body(const std::string& Body) { body_ = Body; }
   std::vector<std::string> get_Recipients() const { return recipients_; }
   void AddRecipient(const std::string& strEmailaddress);
+  // Back to one empty slot.
+  void DeleteAllRecipients() { recipients_.assign(1, ""); }
   std::int32_t NumberOfRecipients() const;
   std::int32_t NumberOfAttachments() const;
   std::vector<std::shared_ptr<EmailAttachment>> get_attachments() const { return attachments_; }

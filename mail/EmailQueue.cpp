@@ -31,7 +31,7 @@ bool IsDeviceName(const std::string& id) {
 // on, or nullptr when it can.
 const char* QueueIdProblem(const std::string& id) {
   if (id.empty()) return "it is empty";
-  if (id.find("..") != std::string::npos) return "it holds \"..\"";
+  if (id == "." || id == "..") return "it names a folder";
   for (const unsigned char c : id) {
     if (c == '/' || c == '\\') return "it holds a path separator";
     if (c < 0x20 || c == 0x7f) return "it holds a control character";

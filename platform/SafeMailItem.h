@@ -5,11 +5,32 @@
 
 #include <memory>
 #include <string>
-#include <vector>
 
 #include "platform/OutlookObjects.h"
 
 namespace dwl::host {
+
+class SafeRecipient {
+ public:
+  virtual ~SafeRecipient() = default;
+  virtual std::string Address() = 0;
+};
+
+// Every recipient of the message, of all kinds, in the message's order.
+class SafeRecipients {
+ public:
+  virtual ~SafeRecipients() = default;
+  virtual int Count() = 0;
+  // `index` counts from 1.
+  virtual std::shared_ptr<SafeRecipient> Item(int index) = 0;
+};
+
+// The host's own attachments of the message.
+class SafeAttachments {
+ public:
+  virtual ~SafeAttachments() = default;
+  virtual int Count() = 0;
+};
 
 class SafeMailItem {
  public:
@@ -17,11 +38,8 @@ class SafeMailItem {
   // Binds the wrapper to a host mail item; every later call acts on it.
   virtual void SetItem(std::shared_ptr<MailItem> item) = 0;
   virtual std::string Subject() = 0;
-  virtual int RecipientsCount() = 0;
-  // Every recipient's address, of all kinds, in the message's order.
-  virtual std::vector<std::string> RecipientAddresses() = 0;
-  // The host's own attachments of the message.
-  virtual int AttachmentsCount() = 0;
+  virtual std::shared_ptr<SafeRecipients> Recipients() = 0;
+  virtual std::shared_ptr<SafeAttachments> Attachments() = 0;
   virtual std::string Body() = 0;
   virtual void SetBody(const std::string& body) = 0;
   virtual std::string HTMLBody() = 0;

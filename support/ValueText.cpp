@@ -53,9 +53,7 @@ std::int32_t ToWholeNumber(const std::string& text) {
 }
 
 bool ToFlag(const std::string& text) {
-  std::string word = Trimmed(text);
-  std::transform(word.begin(), word.end(), word.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
+  const std::string word = LowerCaseAscii(Trimmed(text));
   if (word == "true") return true;
   if (word == "false") return false;
   double value = 0;
@@ -64,5 +62,12 @@ bool ToFlag(const std::string& text) {
 }
 
 std::string FlagText(bool value) { return value ? "True" : "False"; }
+
+std::string LowerCaseAscii(std::string text) {
+  for (char& c : text) {
+    if (c >= 'A' && c <= 'Z') c = static_cast<char>(c - 'A' + 'a');
+  }
+  return text;
+}
 
 }  // namespace dwl

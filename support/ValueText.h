@@ -18,4 +18,7 @@ bool ToFlag(const std::string& text);
 
 std::string FlagText(bool value);
 
+// `text` with A to Z as a to z; other bytes (any code page) unchanged.
+std::string LowerCaseAscii(std::string text);
+
 }  // namespace dwl

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <iterator>
 #include <sstream>
 
 #include "addin/AddInToolbar.h"
@@ -34,7 +35,8 @@ constexpr const char* kHelp =
     "  close-explorer [N]                  explorer N (1-based), else the one open longest\n"
     "  click                               the add-in's button (the one built last)\n"
     "  mail NAME subject TEXT | to ADDR... | cc ADDR... | bcc ADDR... | body TEXT | html TEXT\n"
-    "            | host-attachments N\n"
+    "            | body-file PATH | html-file PATH | host-attachments N\n"
+    "                                      a -file body is the file's bytes, line breaks included\n"
     "  send NAME                           the item's Send event, then the host sends it\n"
     "  clipboard text TEXT | clipboard picture FILE | clipboard clear\n"
     "  print NAME caption|body|html|format|mileage|subject|toolbars|icon\n"
@@ -53,6 +55,14 @@ constexpr const char* kHelp =
 
 void Require(bool condition, const std::string& message) {
   if (!condition) throw SimUsageError(message);
+}
+
+// A real message body: the file as it is, line breaks included.
+std::string FileBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  Require(in.good() || in.eof(), "cannot read " + path);
+  return bytes;
 }
 
 int WholeNumber(const std::string& text, const std::string& what) {
@@ -309,6 +319,11 @@ void SimSession::Mail(const std::vector<std::string>& args) {
     mail->body = one();
   } else if (field == "html") {
     mail->htmlBody = one();
+    mail->bodyFormat = sim::kFormatHTML;
+  } else if (field == "body-file") {
+    mail->body = FileBytes(one());
+  } else if (field == "html-file") {
+    mail->htmlBody = FileBytes(one());
     mail->bodyFormat = sim::kFormatHTML;
   } else if (field == "host-attachments") {
     mail->hostAttachments = WholeNumber(one(), "host-attachments");

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "platform/Platform.h"
+#include "platform/sim/SimFaults.h"
 
 namespace dwl::sim {
 
@@ -18,7 +19,8 @@ class SimControls : public host::CommandBarControls {
   int Count() override { return static_cast<int>(bar_->Items().size()); }
   std::shared_ptr<host::CommandBarControl> Add(int type, int id, const std::string&, int before,
                                                bool) override {
-    return bar_->AddControl(type, id, before);
+    return SimFaults::Current().Hand<host::CommandBarControl>("CommandBarControls.Add",
+                                                             bar_->AddControl(type, id, before));
   }
 
  private:
@@ -34,7 +36,7 @@ SimControl::SimControl(int type, int id, std::weak_ptr<SimCommandBar> parent,
 std::shared_ptr<host::CommandBar> SimControl::Parent() {
   auto parent = parent_.lock();
   if (!parent) throw Failed("CommandBarControl.Parent", "The control was deleted");
-  return parent;
+  return SimFaults::Current().Hand<host::CommandBar>("CommandBarControl.Parent", parent);
 }
 
 std::shared_ptr<host::CommandBarButton> SimControl::AsButton() {
@@ -71,7 +73,8 @@ SimCommandBar::SimCommandBar(std::string name, bool temporary,
 
 std::shared_ptr<host::CommandBarControls> SimCommandBar::Controls() {
   if (deleted_) throw Failed("CommandBar.Controls", "The toolbar was deleted");
-  return std::make_shared<SimControls>(shared_from_this());
+  return SimFaults::Current().Hand<host::CommandBarControls>(
+      "CommandBar.Controls", std::make_shared<SimControls>(shared_from_this()));
 }
 
 std::shared_ptr<SimControl> SimCommandBar::AddControl(int type, int id, int before) {
@@ -116,7 +119,7 @@ std::shared_ptr<SimCommandBars> SimCommandBars::Create(bool insertFileVisible,
 std::shared_ptr<host::CommandBarControl> SimCommandBars::FindControlById(int id) {
   for (const auto& bar : bars_) {
     for (const auto& control : bar->Items()) {
-      if (control->Id() == id) return control;
+      if (control->Id() == id) return SimFaults::Current().Hand<host::CommandBarControl>("CommandBars.FindControl", control);
     }
   }
   return nullptr;
@@ -125,7 +128,7 @@ std::shared_ptr<host::CommandBarControl> SimCommandBars::FindControlById(int id)
 std::shared_ptr<host::CommandBarControl> SimCommandBars::FindControlByTag(const std::string& tag) {
   for (const auto& bar : bars_) {
     for (const auto& control : bar->Items()) {
-      if (control->Tag() == tag) return control;
+      if (control->Tag() == tag) return SimFaults::Current().Hand<host::CommandBarControl>("CommandBars.FindControl", control);
     }
   }
   return nullptr;
@@ -141,7 +144,7 @@ std::shared_ptr<host::CommandBar> SimCommandBars::Add(const std::string& name, i
   }
   auto bar = std::make_shared<SimCommandBar>(name, temporary, weak_from_this());
   bars_.push_back(bar);
-  return bar;
+  return SimFaults::Current().Hand<host::CommandBar>("CommandBars.Add", bar);
 }
 
 void SimCommandBars::DiscardTemporary() {

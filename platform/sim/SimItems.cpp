@@ -1,10 +1,22 @@
 #include "platform/sim/SimItems.h"
 
+#include "platform/sim/SimFaults.h"
+
 namespace dwl::sim {
 
 void SimMailItem::Save() {
   ++saves;
   if (saves == failOnSave) throw Error(errc::kUnknown, "MailItem.Save", failReason);
+}
+
+host::EventConnection SimMailItem::OnSend(CancelHandler handler) {
+  SimFaults::Current().Check("MailItem.Send");
+  return send_.Add(std::move(handler));
+}
+
+host::EventConnection SimMailItem::OnClose(CancelHandler handler) {
+  SimFaults::Current().Check("MailItem.Close");
+  return close_.Add(std::move(handler));
 }
 
 bool SimMailItem::RaiseSend() {
@@ -31,5 +43,13 @@ SimInspector::SimInspector(std::string name, std::shared_ptr<host::OutlookItem> 
       mail_(std::dynamic_pointer_cast<SimMailItem>(item_)),
       bars_(std::move(bars)),
       report_(std::move(report)) {}
+
+std::shared_ptr<host::OutlookItem> SimInspector::CurrentItem() {
+  return SimFaults::Current().Hand("Inspector.CurrentItem", item_);
+}
+
+std::shared_ptr<host::CommandBars> SimInspector::GetCommandBars() {
+  return SimFaults::Current().Hand<host::CommandBars>("Inspector.CommandBars", bars_);
+}
 
 }  // namespace dwl::sim

@@ -27,8 +27,8 @@ class SimMailItem : public host::MailItem, public std::enable_shared_from_this<S
   std::string Mileage() override { return mileage; }
   void SetMileage(const std::string& value) override { mileage = value; }
   void Save() override;
-  host::EventConnection OnSend(CancelHandler handler) override { return send_.Add(std::move(handler)); }
-  host::EventConnection OnClose(CancelHandler handler) override { return close_.Add(std::move(handler)); }
+  host::EventConnection OnSend(CancelHandler handler) override;
+  host::EventConnection OnClose(CancelHandler handler) override;
 
   // The host raises Send; true when the handlers left it to go.
   bool RaiseSend();
@@ -69,9 +69,9 @@ class SimInspector : public host::Inspector {
   SimInspector(std::string name, std::shared_ptr<host::OutlookItem> item,
                std::shared_ptr<SimCommandBars> bars, HostErrorReport report);
 
-  std::shared_ptr<host::OutlookItem> CurrentItem() override { return item_; }
+  std::shared_ptr<host::OutlookItem> CurrentItem() override;
   std::string Caption() override { return name_ + " - Message"; }
-  std::shared_ptr<host::CommandBars> GetCommandBars() override { return bars_; }
+  std::shared_ptr<host::CommandBars> GetCommandBars() override;
   host::EventConnection OnActivate(std::function<void()> handler) override {
     return activate_.Add(std::move(handler));
   }

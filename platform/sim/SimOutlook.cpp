@@ -2,9 +2,13 @@
 
 #include <algorithm>
 
+#include "platform/sim/SimFaults.h"
+
 namespace dwl::sim {
 
 namespace {
+
+SimFaults& Faults() { return SimFaults::Current(); }
 
 Error NoSuch(const std::string& what) {
   return Error(errc::kInvalidCall, "SimOutlook", what);
@@ -48,7 +52,8 @@ class SimOutlook::SimInspectorList : public host::Inspectors {
     if (index < 1 || index > Count()) {
       throw Error(errc::kInvalidCall, "Inspectors.Item", "Array index out of bounds");
     }
-    return outlook_.lock()->windows_[static_cast<std::size_t>(index - 1)];
+    return Faults().Hand<host::Inspector>("Inspectors.Item",
+                                          outlook_.lock()->windows_[static_cast<std::size_t>(index - 1)]);
   }
   host::EventConnection OnNewInspector(
       std::function<void(std::shared_ptr<host::Inspector>)> handler) override {
@@ -79,7 +84,7 @@ class SimOutlook::SimAddInList : public host::COMAddIns {
     };
     auto entry = std::make_shared<Entry>();
     entry->addIn = addIns_[static_cast<std::size_t>(index - 1)];
-    return entry;
+    return Faults().Hand<host::COMAddIn>("COMAddIns.Item", entry);
   }
 
  private:
@@ -93,6 +98,7 @@ SimOutlook::SimOutlook(std::string version, int explorers) : version_(std::move(
 }
 
 std::shared_ptr<SimOutlook> SimOutlook::Create(std::string version, int explorers) {
+  SimFaults::Current().Clear();
   auto outlook = std::make_shared<SimOutlook>(std::move(version), explorers);
   outlook->inspectors_ = std::make_shared<SimInspectorList>(outlook, outlook->report_);
   return outlook;
@@ -100,26 +106,29 @@ std::shared_ptr<SimOutlook> SimOutlook::Create(std::string version, int explorer
 
 std::shared_ptr<host::NameSpace> SimOutlook::GetNamespace(const std::string& type) {
   if (type != "MAPI") throw NoSuch("no namespace " + type);
-  return std::make_shared<SimNameSpace>();
+  return Faults().Hand<host::NameSpace>("Application.GetNamespace", std::make_shared<SimNameSpace>());
 }
 
 std::shared_ptr<host::Explorer> SimOutlook::ActiveExplorer() {
-  return explorers_.empty() ? nullptr : explorers_.front();
+  return explorers_.empty() ? nullptr : Faults().Hand<host::Explorer>("Application.ActiveExplorer", explorers_.front());
 }
 
 std::shared_ptr<host::Explorers> SimOutlook::GetExplorers() {
-  return std::make_shared<SimExplorerList>(shared_from_this());
+  return Faults().Hand<host::Explorers>("Application.Explorers",
+                                        std::make_shared<SimExplorerList>(shared_from_this()));
 }
 
-std::shared_ptr<host::Inspectors> SimOutlook::GetInspectors() { return inspectors_; }
+std::shared_ptr<host::Inspectors> SimOutlook::GetInspectors() {
+  return Faults().Hand<host::Inspectors>("Application.Inspectors", inspectors_);
+}
 
 std::shared_ptr<host::Inspector> SimOutlook::ActiveInspector() {
   if (!active_) throw NoSuch("no item window is active");
-  return active_;
+  return Faults().Hand<host::Inspector>("Application.ActiveInspector", active_);
 }
 
 std::shared_ptr<host::COMAddIns> SimOutlook::GetCOMAddIns() {
-  return std::make_shared<SimAddInList>(addIns_);
+  return Faults().Hand<host::COMAddIns>("Application.COMAddIns", std::make_shared<SimAddInList>(addIns_));
 }
 
 std::shared_ptr<SimInspector> SimOutlook::Open(const std::string& name, ItemKind kind, bool sent,

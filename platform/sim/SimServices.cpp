@@ -3,6 +3,8 @@
 #include <fstream>
 #include <sstream>
 
+#include "platform/sim/SimFaults.h"
+
 namespace dwl::sim {
 
 void SimClipboard::SetBitmap(const Picture& picture) {
@@ -42,12 +44,39 @@ SimMailItem& SimSafeMailItem::Mail() {
   return *mail_;
 }
 
-std::vector<std::string> SimSafeMailItem::RecipientAddresses() {
+std::shared_ptr<host::SafeRecipients> SimSafeMailItem::Recipients() {
+  struct Recipient : host::SafeRecipient {
+    explicit Recipient(std::string address) : address_(std::move(address)) {}
+    std::string Address() override { return address_; }
+    std::string address_;
+  };
+  struct List : host::SafeRecipients {
+    std::vector<std::string> addresses;
+    int Count() override { return static_cast<int>(addresses.size()); }
+    std::shared_ptr<host::SafeRecipient> Item(int index) override {
+      if (index < 1 || index > Count()) {
+        throw Error(errc::kInvalidCall, "Recipients.Item", "Array index out of bounds");
+      }
+      return SimFaults::Current().Hand<host::SafeRecipient>(
+          "Recipients.Item", std::make_shared<Recipient>(addresses[static_cast<std::size_t>(index - 1)]));
+    }
+  };
   const SimMailItem& mail = Mail();
-  std::vector<std::string> all = mail.to;
-  all.insert(all.end(), mail.cc.begin(), mail.cc.end());
-  all.insert(all.end(), mail.bcc.begin(), mail.bcc.end());
-  return all;
+  auto list = std::make_shared<List>();
+  for (const auto* kind : {&mail.to, &mail.cc, &mail.bcc}) {
+    list->addresses.insert(list->addresses.end(), kind->begin(), kind->end());
+  }
+  return SimFaults::Current().Hand<host::SafeRecipients>("SafeMailItem.Recipients", list);
+}
+
+std::shared_ptr<host::SafeAttachments> SimSafeMailItem::Attachments() {
+  struct List : host::SafeAttachments {
+    int count = 0;
+    int Count() override { return count; }
+  };
+  auto list = std::make_shared<List>();
+  list->count = Mail().hostAttachments;
+  return SimFaults::Current().Hand<host::SafeAttachments>("SafeMailItem.Attachments", list);
 }
 
 void SimSafeMailItem::SetHTMLBody(const std::string& html) {
@@ -112,7 +141,7 @@ std::shared_ptr<host::SafeMailItem> SimObjectFactory::CreateSafeMailItem(const s
   if (!safeMailItemInstalled || progId != kSafeMailItemProgId) {
     throw Error(429, "CreateObject", "ActiveX component can't create object: " + progId);
   }
-  return std::make_shared<SimSafeMailItem>();
+  return SimFaults::Current().Hand<host::SafeMailItem>("CreateObject", std::make_shared<SimSafeMailItem>());
 }
 
 }  // namespace dwl::sim

@@ -49,9 +49,8 @@ class SimSafeMailItem : public host::SafeMailItem {
  public:
   void SetItem(std::shared_ptr<host::MailItem> item) override;
   std::string Subject() override { return Mail().subject; }
-  int RecipientsCount() override { return static_cast<int>(RecipientAddresses().size()); }
-  std::vector<std::string> RecipientAddresses() override;
-  int AttachmentsCount() override { return Mail().hostAttachments; }
+  std::shared_ptr<host::SafeRecipients> Recipients() override;
+  std::shared_ptr<host::SafeAttachments> Attachments() override;
   std::string Body() override { return Mail().body; }
   void SetBody(const std::string& body) override { Mail().body = body; }
   std::string HTMLBody() override { return Mail().htmlBody; }

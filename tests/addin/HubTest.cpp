@@ -4,10 +4,14 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <regex>
 
 #include "addin/AddInToolbar.h"
 #include "compose/MailProcessor.h"
+#include "dialogs/frmFiles.h"
 #include "mail/Email.h"
+#include "platform/sim/SimFaults.h"
+#include "support/ObjectRef.h"
 #include "tests/addin/SimHost.h"
 
 namespace dwl {
@@ -332,6 +336,70 @@ TEST_F(HubTest, AFailingSettingsRefreshIsLogged) {
     return line.rfind("Form_Load:01:", 0) == 0;
   })) << "the add-in cannot work without its folders: that must show in the log";
   EXPECT_TRUE(frmAddIn::Instance()->Listening()) << "the hub still follows the host";
+}
+
+TEST(HubWithoutExplorerTest, OutlookStartedByAnotherProgramStillGetsTheButton) {
+  testing::SimHost host("11.0.8217", 0);
+  host.ConnectAddIn();
+  ASSERT_TRUE(frmAddIn::Instance()->Listening());
+  const auto window = host.outlook->Open("m1", SimOutlook::ItemKind::Mail, false, true);
+  host.outlook->Activate("m1");
+  EXPECT_EQ(window->Mail()->mileage, "0");
+  EXPECT_NE(window->Bars().FindControlByTag(kAddInButtonTag), nullptr);
+  EXPECT_TRUE(host.outlook->TakeHostErrors().empty());
+}
+
+// A compose window's whole life under a host that hands back an empty
+// reference in one place: every failure it causes is error 91, handled
+// like any other host failure, never a crash.
+TEST(HubEmptyReferenceTest, EveryEmptyHostReferenceIsError91) {
+  for (const char* member : sim::SimFaults::kReferences) {
+    SCOPED_TRACE(member);
+    testing::SimHost host;
+    sim::SimFaults::Current().SetEmpty(member);
+    const auto connect = host.ConnectAddIn();
+    const auto window = host.outlook->Open("m1", SimOutlook::ItemKind::Mail, false, true);
+    window->Mail()->to = {"a@example.org"};
+    window->Mail()->body = "text";
+    host.outlook->Activate("m1");
+    if (const auto button = window->Bars().FindControlByTag(kAddInButtonTag)) {
+      std::dynamic_pointer_cast<sim::SimControl>(button)->Click();
+    }
+    const std::string file = host.platform.Path("a.bin");
+    testing::WriteBytes(file, "data");
+    if (frmFiles::Instance()->Visible()) {
+      host.fileDialogs.nextChoice = std::vector<std::string>{file};
+      frmFiles::Instance()->cmdAdd_Click();
+      frmFiles::Instance()->cmdOk_Click();
+    } else if (const auto processor = frmAddIn::Instance()->Slot(0)) {
+      processor->AddAttachment(file);
+    }
+    host.outlook->Send("m1");
+    host.outlook->Close("m1");
+    host.outlook->CloseExplorer(0);
+    host.DisconnectAddIn(connect);
+
+    for (const Error& failure : host.outlook->TakeHostErrors()) {
+      EXPECT_EQ(failure.Number(), kObjectNotSet) << failure.Description();
+    }
+    const std::regex checkpoint("[A-Za-z_.]+:[0-9]{2}:.*");
+    for (const std::string& line : host.LogMessages()) {
+      if (std::regex_match(line, checkpoint)) {
+        EXPECT_TRUE(line.ends_with(", 91")) << line;
+      }
+    }
+  }
+}
+
+TEST_F(HubTest, AWindowWhoseProcessorCannotBeWiredNamesNoSlot) {
+  host.ConnectAddIn();
+  sim::SimFaults::Current().SetFailing("MailItem.Close");
+  const auto unwired = OpenMail("m1");
+  sim::SimFaults::Current().Clear();
+  const auto wired = OpenMail("m2");
+  EXPECT_EQ(unwired->Mail()->mileage, "") << "its clicks must not open m2's files";
+  EXPECT_EQ(wired->Mail()->mileage, "0");
+  EXPECT_EQ(frmAddIn::Instance()->Slot(0)->MailItem(), wired->Mail());
 }
 
 }  // namespace

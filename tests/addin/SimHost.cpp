@@ -4,6 +4,7 @@
 
 #include "dialogs/frmFiles.h"
 #include "mail/EmailQueue.h"
+#include "platform/sim/SimFaults.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
 
@@ -30,6 +31,7 @@ SimHost::SimHost(const std::string& version, int explorers)
 }
 
 SimHost::~SimHost() {
+  sim::SimFaults::Current().Clear();
   frmAddIn::ReleaseInstance();
   frmFiles::ReleaseInstance();
   EmailQueue::ReleaseInstance();

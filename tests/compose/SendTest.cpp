@@ -151,6 +151,53 @@ TEST_F(SendTest, TheRecordGoesToTheQueueWithSubjectRecipientsAndPassword) {
   EXPECT_GE(mail->saves, 2) << "saved before the notice and with it";
 }
 
+// Another add-in (or the host) cancels the send after our handler ran; the
+// writer changes the message and sends it again.
+TEST_F(SendTest, ASecondSendIsANewEmailWithOneNoticeAndTheFinalRecipients) {
+  for (const std::string& html : {std::string(), std::string("<html><body><p>Hi</p></body></html>")}) {
+    SCOPED_TRACE(html.empty() ? "plain" : "html");
+    const std::string name = "m" + std::to_string(frmAddIn::Instance()->SlotCount() + 1);
+    const auto sending = host.outlook->Open(name, sim::SimOutlook::ItemKind::Mail, false, true);
+    processor = frmAddIn::Instance()->Slot(std::stoi(sending->Mail()->mileage));
+    mail = sending->Mail();
+    mail->body = "Hi";
+    mail->htmlBody = html;
+    mail->to = {"a@example.org", "b@example.org"};
+    AddFiles(1);
+    auto veto = mail->OnSend([](bool& cancel) { cancel = true; });
+    host.outlook->Send(name);
+    ASSERT_FALSE(mail->sent);
+    const std::string first = processor->GetEmail()->get_ID();
+    const std::string firstFile = AppSettings::Instance()->getMailQueueDirectory() + first + ".txt";
+    const std::string firstQueued = testing::ReadBytes(firstFile);
+
+    veto.Disconnect();
+    mail->to = {"a@example.org", "c@example.org"};
+    mail->cc = {"A@example.org"};
+    processor->RemoveAllAttachments();
+    AddFiles(2);
+    host.outlook->Send(name);
+    ASSERT_TRUE(mail->sent);
+    EXPECT_TRUE(host.outlook->TakeHostErrors().empty());
+
+    const std::string body = html.empty() ? mail->body : mail->htmlBody;
+    EXPECT_NE(processor->GetEmail()->get_ID(), first) << "the first may be on its way already";
+    EXPECT_EQ(body.find(first), std::string::npos);
+    EXPECT_NE(body.find(Link()), std::string::npos);
+    EXPECT_EQ(body.find("linked to this e-mail"), body.rfind("linked to this e-mail")) << body;
+    EXPECT_NE(body.find("There are 2 attachments"), std::string::npos) << body;
+    EXPECT_EQ(testing::ReadBytes(firstFile), firstQueued) << "the first e-mail is left as queued";
+
+    std::shared_ptr<Email> queued;
+    for (const auto& email : EmailQueue::Instance()->getEmails()) {
+      if (email->get_ID() == processor->GetEmail()->get_ID()) queued = email;
+    }
+    ASSERT_NE(queued, nullptr);
+    EXPECT_EQ(queued->get_Recipients(), (std::vector<std::string>{"a@example.org", "c@example.org"}));
+    EXPECT_EQ(queued->NumberOfAttachments(), 2);
+  }
+}
+
 TEST_F(SendTest, AnEmptySubjectIsQueuedEmpty) {
   AddFiles(1);
   host.outlook->Send("m1");

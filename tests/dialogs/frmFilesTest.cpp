@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <filesystem>
+#include <functional>
 
 #include "compose/MailProcessor.h"
 #include "mail/Email.h"
@@ -99,6 +100,11 @@ TEST_F(FrmFilesTest, TheSixteenthRowNarrowsTheNameColumn) {
   Choose({File("f16", 1), File("f17", 1)});
   EXPECT_EQ(dialog->ListView1.ColumnHeaders[0].Width, 3510 - 250) << "once, not per row";
   EXPECT_EQ(dialog->lblFiles.Caption, "17 Files");
+  dialog->ListView1.ListItems[0].Selected = dialog->ListView1.ListItems[1].Selected = true;
+  dialog->cmdRemove_Click();
+  EXPECT_EQ(dialog->ListView1.ColumnHeaders[0].Width, 3510) << "15 rows fit again";
+  Choose({File("f18", 1)});
+  EXPECT_EQ(dialog->ListView1.ColumnHeaders[0].Width, 3510 - 250) << "the row count decides";
 }
 
 TEST_F(FrmFilesTest, DeletingRowsLeavesTheProcessorWithTheRestInOrder) {
@@ -209,6 +215,42 @@ TEST_F(FrmFilesTest, ClosingIsRefusedWhileFilesAreAdded) {
   EXPECT_EQ(cancel, 0);
   EXPECT_FALSE(dialog->Visible());
   EXPECT_EQ(processor->GetEmail()->NumberOfAttachments(), 2) << "closing keeps what was added";
+}
+
+// Pending events run while files are added: the user may drop files or
+// press "Add files" again, press Delete, or close the window.
+TEST_F(FrmFilesTest, OnlyTheOutermostAddingEndsTheRefusals) {
+  Open();
+  const std::string dropped = File("c", 1);
+  int refused = -1;
+  host.dialogWindow.duringEvents = [&] {
+    dialog->ListView1_OLEDragDrop({dropped});
+    int cancel = 0;
+    dialog->Form_Unload(cancel);
+    refused = cancel;
+  };
+  Choose({File("a", 1), File("b", 1)});
+  EXPECT_EQ(refused, 1) << "the outer adding still runs";
+  EXPECT_TRUE(dialog->cmdOk.Enabled);
+  EXPECT_EQ(ProcessorPaths(), (std::vector<std::string>{dropped, File("a", 1), File("b", 1)}));
+}
+
+TEST_F(FrmFilesTest, RemovingWaitsUntilTheAddingEnds) {
+  Open();
+  std::function<void()> pressDelete = [&] {
+    // Once the first row is listed, before the processor has its file.
+    if (dialog->ListView1.ListItems.size() != 1) {
+      host.dialogWindow.duringEvents = pressDelete;
+      return;
+    }
+    dialog->ListView1_KeyDown(frmFiles::kKeyDelete, 0);
+    EXPECT_FALSE(dialog->cmdRemove.Enabled);
+  };
+  host.dialogWindow.duringEvents = pressDelete;
+  Choose({File("a", 1), File("b", 1)});
+  EXPECT_EQ(ProcessorPaths(), (std::vector<std::string>{File("a", 1), File("b", 1)}))
+      << "each file once";
+  EXPECT_TRUE(dialog->cmdRemove.Enabled);
 }
 
 TEST_F(FrmFilesTest, ReopeningStartsFromTheDesign) {
