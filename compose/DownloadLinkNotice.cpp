@@ -1,7 +1,6 @@
 #include "compose/DownloadLinkNotice.h"
 
-#include <algorithm>
-#include <cctype>
+#include "compose/HtmlBodyStart.h"
 
 namespace dwl::notice {
 
@@ -56,14 +55,6 @@ std::string HtmlDocument(const std::string& content) {
   return std::string("<html><body ") + kStyle + ">" + content + "</body></html>";
 }
 
-std::size_t InsertionPoint(const std::string& html) {
-  std::string lowered = html;
-  std::transform(lowered.begin(), lowered.end(), lowered.begin(),
-                 [](unsigned char c) { return static_cast<char>(std::tolower(c)); });
-  const auto tag = lowered.find("<body");
-  if (tag == std::string::npos) return std::string::npos;
-  const auto close = html.find('>', tag + 3);
-  return close == std::string::npos ? std::string::npos : close + 1;
-}
+std::size_t InsertionPoint(const std::string& html) { return html::BodyContentStart(html); }
 
 }  // namespace dwl::notice

@@ -23,8 +23,9 @@ bool Restate(std::string& body, const std::string& earlierSentence, const std::s
              const std::string& sentence, const std::string& link);
 // A whole HTML document holding `content`.
 std::string HtmlDocument(const std::string& content);
-// Where the notice goes in `html`: right after the opening body tag's ">",
-// or npos when there is no body tag (or it is not closed).
+// Where the notice goes in `html`: where the body's content starts
+// (html::BodyContentStart), or npos when the HTML has neither a body nor an
+// html start tag, and must be wrapped in a document of its own.
 std::size_t InsertionPoint(const std::string& html);
 
 }  // namespace dwl::notice

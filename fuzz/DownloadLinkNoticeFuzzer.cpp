@@ -1,17 +1,21 @@
-// The download-link notice in any HTML. notice::InsertionPoint is npos
-// exactly when no "<body" (in any case) is followed by a '>', and otherwise
-// points just after the first such '>'; inserting the notice there (or
-// wrapping the HTML in a document) keeps the HTML around it and leaves the
-// point where it was. Then the whole Send path: a compose window of the
-// simulated Outlook with files and the input as its HTML body is sent, and
-// the message must hold exactly the notice in the HTML, and the queue exactly
-// its record.
+// The download-link notice in any HTML. Where notice::InsertionPoint points
+// is checked by what must hold of it: right after the '>' of a body or html
+// start tag or a </head> end tag, read back from its '<' attribute by
+// attribute; a whole document's own <body> keeps it whatever follows; a
+// <body> after a comment, a quoted attribute value or a style block holding
+// the input is the one found. Inserting the notice there (or wrapping the
+// HTML in a document) keeps the HTML around it and leaves the point where it
+// was. Then the whole Send path: a compose window of the simulated Outlook
+// with files and the input as its HTML body is sent, and the message must
+// hold exactly the notice in the HTML, and the queue exactly its record.
 //
 // Input: the first byte picks the files (1 to 3), whether the message has
 // host attachments and a plain-text body; the rest is the HTML body.
 #include <algorithm>
 #include <cctype>
 #include <cstdlib>
+#include <string_view>
+#include <vector>
 
 #include "compose/DownloadLinkNotice.h"
 #include "compose/MailProcessor.h"
@@ -26,15 +30,58 @@ bool SameLetter(char a, char b) {
   return std::tolower(static_cast<unsigned char>(a)) == std::tolower(static_cast<unsigned char>(b));
 }
 
-// Where the notice belongs, found another way: after the first '>' that
-// follows the first "<body" in any case.
-std::size_t ExpectedPoint(const std::string& html) {
-  const std::string tag = "<body";
-  const auto found = std::search(html.begin(), html.end(), tag.begin(), tag.end(), SameLetter);
-  if (found == html.end()) return std::string::npos;
-  const auto close = std::find(found + static_cast<std::ptrdiff_t>(tag.size()), html.end(), '>');
-  if (close == html.end()) return std::string::npos;
-  return static_cast<std::size_t>(close - html.begin()) + 1;
+bool IsBlank(char c) { return c == ' ' || c == '\t' || c == '\n' || c == '\r' || c == '\f'; }
+
+// Past the '>' that ends the tag whose name ends at or after `from`, read
+// state by state as the HTML tokenizer reads it, or npos.
+std::size_t TagEnd(const std::string& html, std::size_t from) {
+  enum { kName, kBetween, kAttribute, kAfterAttribute, kBeforeValue, kQuoted, kUnquoted };
+  int state = kName;
+  char quote = 0;
+  for (std::size_t i = from; i < html.size(); ++i) {
+    const char c = html[i];
+    if (state == kQuoted) {
+      if (c == quote) state = kBetween;
+    } else if (state == kBeforeValue && (c == '"' || c == '\'')) {
+      quote = c;
+      state = kQuoted;
+    } else if (c == '>') {
+      return i + 1;
+    } else if (state == kBeforeValue) {
+      if (!IsBlank(c)) state = kUnquoted;
+    } else if (state == kUnquoted) {
+      if (IsBlank(c)) state = kBetween;
+    } else if (c == '/') {
+      state = kBetween;
+    } else if (IsBlank(c)) {
+      if (state == kName) state = kBetween;
+      if (state == kAttribute) state = kAfterAttribute;
+    } else if (c == '=' && (state == kAttribute || state == kAfterAttribute)) {
+      state = kBeforeValue;
+    } else if (state == kBetween || state == kAfterAttribute) {
+      state = kAttribute;
+    }
+  }
+  return std::string::npos;
+}
+
+// Whether the tag that ends just before `at` is a body or html start tag or
+// a </head> end tag: one of the '<' before it starts such a tag that ends there.
+bool FollowsABodyHtmlOrHeadTag(const std::string& html, std::size_t at) {
+  if (at == 0 || html[at - 1] != '>') return false;
+  const std::string upTo = html.substr(0, at);
+  for (std::size_t open = upTo.rfind('<'); open != std::string::npos;
+       open = open == 0 ? std::string::npos : upTo.rfind('<', open - 1)) {
+    for (const std::string_view tag : {"<body", "<html", "</head"}) {
+      const std::size_t end = open + tag.size();
+      if (end < upTo.size() &&
+          std::equal(tag.begin(), tag.end(), upTo.begin() + open, SameLetter) &&
+          (IsBlank(upTo[end]) || upTo[end] == '/' || upTo[end] == '>') && TagEnd(upTo, end) == at) {
+        return true;
+      }
+    }
+  }
+  return false;
 }
 
 // The HTML body after the notice went in, as the Send handler builds it.
@@ -46,9 +93,36 @@ std::string WithNotice(const std::string& html, const std::string& notice) {
 
 void CheckInsertion(const std::string& html) {
   const std::size_t at = notice::InsertionPoint(html);
-  FUZZ_CHECK(at == ExpectedPoint(html), "insertion point " + std::to_string(at) + ", expected " +
-                                            std::to_string(ExpectedPoint(html)) + " in " +
-                                            Shown(html));
+  FUZZ_CHECK(at == std::string::npos || FollowsABodyHtmlOrHeadTag(html, at),
+             "insertion point " + std::to_string(at) + " in " + Shown(html));
+  const std::string document = "<html><HEAD><Title>x</TITLE></Head><BODY>";
+  FUZZ_CHECK(notice::InsertionPoint(document + html) == document.size(),
+             "a document's own body tag missed before " + Shown(html));
+  // A <body> after markup that holds the input: the markup ends where it should.
+  std::vector<std::string> hidden;
+  for (const std::string end : {"-->", "--!>"}) {
+    if (html.find("--") == std::string::npos && !html.starts_with(">") && !html.starts_with("->")) {
+      hidden.push_back("<!--" + html + end);
+    }
+  }
+  if (html.find('"') == std::string::npos) {
+    hidden.push_back("<p title=\"" + html + "\">");
+    hidden.push_back("</p title=\"" + html + "\">");
+  }
+  if (html.find('>') == std::string::npos && !html.starts_with("--")) {
+    hidden.push_back("<!" + html + ">");
+    hidden.push_back("<?" + html + ">");
+  }
+  if (html.find("</") == std::string::npos) hidden.push_back("<style>" + html + "</style>");
+  for (const std::string& before : hidden) {
+    FUZZ_CHECK(notice::InsertionPoint(before + "<body>") == before.size() + 6,
+               "the <body> after " + Shown(before) + " missed");
+  }
+  // Without a body of its own, the HTML goes after a head put before it.
+  const std::string head = "<html><head></head>";
+  FUZZ_CHECK(at != std::string::npos || notice::InsertionPoint(head + html) == head.size(),
+             "not after the head in " + Shown(head + html));
+
   const std::string html1 = notice::Html(notice::Sentence(2, false), "http://dl.example/?e=X");
   const std::string built = WithNotice(html, html1);
   if (at == std::string::npos) {

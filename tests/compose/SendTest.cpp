@@ -19,13 +19,6 @@ TEST(NoticeTest, TheSentenceCountsTheFiles) {
   EXPECT_EQ(notice::Sentence(2, true), "There are 2 extra attachments linked to this e-mail:\r\n");
 }
 
-TEST(NoticeTest, TheBodyTagIsFoundWhateverItsCase) {
-  EXPECT_EQ(notice::InsertionPoint("<html><BODY class=\"x\">text"), 22u);
-  EXPECT_EQ(notice::InsertionPoint("<body>"), 6u);
-  EXPECT_EQ(notice::InsertionPoint("<p>no body tag</p>"), std::string::npos);
-  EXPECT_EQ(notice::InsertionPoint("<body"), std::string::npos) << "a tag that never closes";
-}
-
 class SendTest : public ::testing::Test {
  protected:
   explicit SendTest(const std::string& version = "11.0.8217") : host(version) {}
