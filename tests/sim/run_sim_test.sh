@@ -11,6 +11,8 @@ trap 'rm -rf "$work"' EXIT
 mkdir "$work/home"
 # A picture for the clipboard commands.
 cp "$(dirname "$script")/../../resources/add_file_icon.bmp" "$work/picture.bmp"
+# Message bodies for the mail ... body-file and html-file commands.
+cp "$(dirname "$script")"/bodies/* "$work/"
 cd "$work"
 actual=$(env -u XDG_CONFIG_HOME -u XDG_DOCUMENTS_DIR HOME="$work/home" LC_ALL=C \
            "$dwl" sim "$script" 2>&1; echo "exit $?")
