@@ -289,6 +289,26 @@ TEST_F(TransferServerTest, AWrongPasswordIsRefusedAndTheConnectionStays) {
   EXPECT_EQ(c.socket->State(), SocketState::Connected);
 }
 
+TEST_F(TransferServerTest, AScriptAnswersInTheServersPlace) {
+  options.script = [](const std::string& word, int connection) -> std::optional<std::string> {
+    if (word == "LOGN" && connection == 1) return "530 Go away";
+    if (word == "HELO" && connection == 2) return "";  // silent
+    return std::nullopt;
+  };
+  StartServer();
+  Client c;
+  c.client.ConnectToServer();
+  ASSERT_TRUE(RunUntil([&] { return c.owner.lost; }));
+  EXPECT_EQ(c.owner.seen, std::vector<std::string>{"ErrorOccured"});
+  c.owner.lost = false;
+  c.client.ConnectToServer();
+  ASSERT_TRUE(RunUntil([&] { return server->Transcript().size() == 3; }));
+  platform.AdvanceTime(20s);
+  EXPECT_TRUE(c.owner.lost) << "no answer to HELO";
+  Connect(c);
+  EXPECT_EQ(server->Transcript(), (std::vector<std::string>{"HELO", "LOGN", "HELO", "HELO", "LOGN"}));
+}
+
 TEST_F(TransferServerTest, AnEmailAboveTheLimitIsTooLarge) {
   options.maxSize = 1000;
   StartServer();

@@ -10,6 +10,7 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -38,6 +39,11 @@ struct ServerOptions {
   // For tests: the first connection on which this many file bytes arrived
   // is cut, as a broken network would.
   std::optional<std::uint64_t> cutOnceAfterFileBytes;
+  // For tests, a hostile server: asked with each command word and the
+  // connection's number (from 1) before the command is handled. An answer
+  // replaces the handling: its text goes out as the reply, or nothing at all
+  // for "" (a server that falls silent); nullopt lets the server handle it.
+  std::function<std::optional<std::string>(const std::string& word, int connection)> script;
   // For tests: keep the transcript of command words (it grows with every command).
   bool keepTranscript = false;
   // Where a line per connection and per finished e-mail goes; may be null.

@@ -112,6 +112,12 @@ void TransferSession::HandleLine(const std::string& line) {
 void TransferSession::HandleCommand(const protocol::Command& command) {
   const std::string& word = command.word;
   server_.Record(word);
+  if (const auto& script = server_.Options().script) {
+    if (const std::optional<std::string> reply = script(word, number_)) {
+      if (!reply->empty()) Reply(*reply);
+      return;
+    }
+  }
   if (word == "QUIT") {
     Reply("221 Bye");
     closeAfterWrite_ = true;
