@@ -19,7 +19,8 @@ class CryptTextTest : public ::testing::Test {
   testing::TestPlatform platform;
 };
 
-// Made by a separate implementation of the same cipher, with the time text
+// Fixed cipher texts: settings.cfg files already written must keep
+// decrypting, so the cipher may never change. Made with the time text
 // "12/4/2026 11:38:56 AM" (and "12/4/2026" at midnight).
 TEST_F(CryptTextTest, MatchesKnownCipherTexts) {
   platform.clock.now = {2026, 12, 4, 11, 38, 56};
@@ -128,7 +129,7 @@ TEST_F(CryptTextTest, MalformedCipherTextYieldsError) {
   EXPECT_EQ(DecryptString(lower, kKey), "value");
 }
 
-TEST(CryptTextPartsTest, HexDigitsAndModulo) {
+TEST(CryptTextHelpersTest, HexDigitsAndModulo) {
   EXPECT_EQ(modCryptText::ByteToHex(10), "0A");
   EXPECT_EQ(modCryptText::ByteToHex(255), "FF");
   EXPECT_EQ(modCryptText::ByteToHex(0), "00");

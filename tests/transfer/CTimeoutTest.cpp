@@ -144,23 +144,5 @@ TEST(CTimeoutWithoutTimers, TheFirstStartFails) {
   EXPECT_TRUE(testing::ThrowsError(CTimeout::kCannotCreateTimer, [&] { timer.StartTimer(); }));
 }
 
-TEST(CTimeoutRealTime, TicksOnceASecond) {
-  testing::TestPlatform platform;
-  portable::PortableEventLoop loop(platform.codePage);
-  Platform services = platform.services;
-  services.eventLoop = &loop;
-  ScopedPlatform realTime(services);
-  CTimeout timer;
-  int ticks = 0;
-  timer.TimeOut = [&] { ++ticks; };
-  timer.TimeOutValue(1);
-  const auto start = std::chrono::steady_clock::now();
-  timer.StartTimer();
-  ASSERT_TRUE(loop.RunUntil([&] { return ticks == 1; }, 5s));
-  const auto elapsed = std::chrono::steady_clock::now() - start;
-  EXPECT_GE(elapsed, 1s);
-  EXPECT_LT(elapsed, 3s);
-}
-
 }  // namespace
 }  // namespace dwl
