@@ -34,10 +34,6 @@ double Seconds(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
 }
 
-struct AddInInstance : dwl::host::AddInInstance {
-  std::string ProgId() override { return dwl::Connect::kProgId; }
-};
-
 // The portable platform of BenchPlatform.h plus the host services of the
 // simulated Outlook, with the toolbar icons beside the module.
 class SimPlatform {
@@ -71,19 +67,12 @@ class SimPlatform {
 // A simulated Outlook with the add-in connected, as the host does at start.
 struct ConnectedOutlook {
   ConnectedOutlook()
-      : outlook(dwl::sim::SimOutlook::Create("11.0.8217", 1)),
-        connect(std::make_shared<dwl::Connect>()),
-        instance(std::make_shared<AddInInstance>()) {
-    connect->IDTExtensibility2_OnConnection(outlook, 1, instance, {});
-    connect->AddinInstance_OnConnection(outlook, 1, instance, {});
+      : outlook(dwl::sim::SimOutlook::Create("11.0.8217", 1)), connect(std::make_shared<dwl::Connect>()) {
+    outlook->ConnectAddIn(*connect, dwl::Connect::kProgId, 1);
   }
-  ~ConnectedOutlook() {
-    connect->IDTExtensibility2_OnDisconnection(0, {});
-    connect->AddinInstance_OnDisconnection(0, {});
-  }
+  ~ConnectedOutlook() { outlook->DisconnectAddIn(*connect); }
   std::shared_ptr<dwl::sim::SimOutlook> outlook;
   std::shared_ptr<dwl::Connect> connect;
-  std::shared_ptr<AddInInstance> instance;
 };
 
 // From OnConnection to listening for new windows, the settings read and the
@@ -97,14 +86,11 @@ void BM_AddInStartUp(benchmark::State& state) {
     SimPlatform::ReleaseAddIn();
     auto outlook = dwl::sim::SimOutlook::Create("11.0.8217", 1);
     auto connect = std::make_shared<dwl::Connect>();
-    auto instance = std::make_shared<AddInInstance>();
     const auto start = Clock::now();
-    connect->IDTExtensibility2_OnConnection(outlook, 1, instance, {});
-    connect->AddinInstance_OnConnection(outlook, 1, instance, {});
+    outlook->ConnectAddIn(*connect, dwl::Connect::kProgId, 1);
     state.SetIterationTime(Seconds(start));
     if (!dwl::frmAddIn::Instance()->Listening()) state.SkipWithError("the add-in is not listening");
-    connect->IDTExtensibility2_OnDisconnection(0, {});
-    connect->AddinInstance_OnDisconnection(0, {});
+    outlook->DisconnectAddIn(*connect);
   }
 }
 BENCHMARK(BM_AddInStartUp)->UseManualTime()->Unit(benchmark::kMicrosecond);

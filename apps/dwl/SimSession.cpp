@@ -243,30 +243,14 @@ void SimSession::ConnectAddIn(const std::vector<std::string>& args) {
     Require(value.has_value(), "'connect' does not know '" + word + "'");
     mode = WholeNumber(*value, "mode=");
   }
-  struct Instance : host::AddInInstance {
-    std::string ProgId() override { return Connect::kProgId; }
-  };
   Outlook();
   connect_ = std::make_shared<Connect>();
-  const auto instance = std::make_shared<Instance>();
-  CallAddIn([&] { connect_->IDTExtensibility2_OnConnection(outlook_, mode, instance, {}); });
-  CallAddIn([&] { connect_->AddinInstance_OnConnection(outlook_, mode, instance, {}); });
-  CallAddIn([&] { connect_->IDTExtensibility2_OnStartupComplete({}); });
-}
-
-void SimSession::CallAddIn(const std::function<void()>& hostCall) {
-  try {
-    hostCall();
-  } catch (const Error& failure) {
-    outlook_->Report()(failure);  // the host gets it, as from an event
-  }
+  outlook_->ConnectAddIn(*connect_, Connect::kProgId, mode);
 }
 
 void SimSession::Disconnect() {
   Require(connect_ != nullptr, "the add-in is not connected");
-  CallAddIn([&] { connect_->IDTExtensibility2_OnBeginShutdown({}); });
-  CallAddIn([&] { connect_->IDTExtensibility2_OnDisconnection(0, {}); });
-  CallAddIn([&] { connect_->AddinInstance_OnDisconnection(0, {}); });
+  outlook_->DisconnectAddIn(*connect_);
   connect_.reset();
 }
 

@@ -56,8 +56,6 @@ class SimSession {
   void DialogCommand(const std::vector<std::string>& args);
   void MakeFile(const std::vector<std::string>& args);
   sim::SimOutlook& Outlook();
-  // A call from the host into the add-in; its failure goes back to the host.
-  void CallAddIn(const std::function<void()>& hostCall);
   void ReportHostErrors();
 
   std::ostream& out_;

@@ -215,6 +215,32 @@ void SimOutlook::ClickLastButton() {
   button->Click();
 }
 
+void SimOutlook::ConnectAddIn(host::AddInEntry& addIn, const std::string& progId, int mode) {
+  struct Instance : host::AddInInstance {
+    std::string progId;
+    std::string ProgId() override { return progId; }
+  };
+  auto instance = std::make_shared<Instance>();
+  instance->progId = progId;
+  CallAddIn([&] { addIn.IDTExtensibility2_OnConnection(shared_from_this(), mode, instance, {}); });
+  CallAddIn([&] { addIn.AddinInstance_OnConnection(shared_from_this(), mode, instance, {}); });
+  CallAddIn([&] { addIn.IDTExtensibility2_OnStartupComplete({}); });
+}
+
+void SimOutlook::DisconnectAddIn(host::AddInEntry& addIn) {
+  CallAddIn([&] { addIn.IDTExtensibility2_OnBeginShutdown({}); });
+  CallAddIn([&] { addIn.IDTExtensibility2_OnDisconnection(0, {}); });
+  CallAddIn([&] { addIn.AddinInstance_OnDisconnection(0, {}); });
+}
+
+void SimOutlook::CallAddIn(const std::function<void()>& hostCall) {
+  try {
+    hostCall();
+  } catch (const Error& failure) {
+    report_(failure);
+  }
+}
+
 std::vector<Error> SimOutlook::TakeHostErrors() {
   std::vector<Error> errors = std::move(*hostErrors_);
   hostErrors_->clear();

@@ -5,6 +5,7 @@
 // One thread, like the host.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -54,6 +55,12 @@ class SimOutlook : public host::Application, public std::enable_shared_from_this
   void CloseExplorer(int index);
   // Clicks the add-in button made last, as long as its window is open.
   void ClickLastButton();
+  // Loads an add-in as the host does at start-up (`mode` 1) or later: both
+  // connection calls, then start-up complete. A failing call goes to the
+  // host's error report, as an event handler's failure does.
+  void ConnectAddIn(host::AddInEntry& addIn, const std::string& progId, int mode);
+  // Shut-down begins, then both disconnection calls.
+  void DisconnectAddIn(host::AddInEntry& addIn);
 
   std::shared_ptr<SimInspector> Window(const std::string& name) const;
   // The window of that name that closed last, or nullptr.
@@ -72,6 +79,8 @@ class SimOutlook : public host::Application, public std::enable_shared_from_this
   class SimInspectorList;
   class SimExplorerList;
   class SimAddInList;
+
+  void CallAddIn(const std::function<void()>& hostCall);
 
   std::string version_;
   std::shared_ptr<std::vector<Error>> hostErrors_ = std::make_shared<std::vector<Error>>();

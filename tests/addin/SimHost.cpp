@@ -10,12 +10,6 @@
 
 namespace dwl::testing {
 
-namespace {
-struct Instance : host::AddInInstance {
-  std::string ProgId() override { return Connect::kProgId; }
-};
-}  // namespace
-
 SimHost::SimHost(const std::string& version, int explorers)
     : outlook(sim::SimOutlook::Create(version, explorers)) {
   Platform services = Over(platform.services);
@@ -48,15 +42,12 @@ void SimHost::ReplaceClipboard(Clipboard& replacement) {
 
 std::shared_ptr<Connect> SimHost::ConnectAddIn(int mode) {
   auto connect = std::make_shared<Connect>();
-  auto instance = std::make_shared<Instance>();
-  connect->IDTExtensibility2_OnConnection(outlook, mode, instance, {});
-  connect->AddinInstance_OnConnection(outlook, mode, instance, {});
+  outlook->ConnectAddIn(*connect, Connect::kProgId, mode);
   return connect;
 }
 
 void SimHost::DisconnectAddIn(const std::shared_ptr<Connect>& connect) {
-  connect->IDTExtensibility2_OnDisconnection(0, {});
-  connect->AddinInstance_OnDisconnection(0, {});
+  outlook->DisconnectAddIn(*connect);
 }
 
 std::vector<std::string> SimHost::LogMessages() {
