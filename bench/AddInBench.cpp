@@ -22,7 +22,6 @@
 #include "mail/EmailQueue.h"
 #include "platform/sim/SimOutlook.h"
 #include "platform/sim/SimHostServices.h"
-#include "platform/sim/SimServices.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
 

@@ -19,8 +19,9 @@
 #include "platform/Platform.h"
 #include "platform/portable/PortableEventLoop.h"
 #include "platform/portable/PortableFileSystem.h"
-#include "platform/portable/PortableSystem.h"
-#include "platform/sim/SimServices.h"
+#include "platform/portable/PortableShell.h"
+#include "platform/portable/Utf8CodePage.h"
+#include "platform/sim/SimSettingsStore.h"
 
 namespace dwl::testing {
 

@@ -16,7 +16,9 @@
 #include "platform/Platform.h"
 #include "platform/sim/SimOutlook.h"
 #include "platform/sim/SimHostServices.h"
-#include "platform/sim/SimServices.h"
+#include "platform/sim/FixedNumberFormat.h"
+#include "platform/sim/SimDialogWindow.h"
+#include "platform/sim/SimTransferAgent.h"
 
 namespace dwl::cli {
 

@@ -8,7 +8,7 @@
 #include <cerrno>
 #include <ctime>
 
-#include "platform/portable/PortableSystem.h"
+#include "platform/portable/PortableClock.h"
 #include "platform/portable/PosixError.h"
 
 namespace dwl::portable {

@@ -9,7 +9,12 @@
 #include "platform/portable/PortableFileSystem.h"
 #include "platform/portable/PortablePictureFiles.h"
 #include "platform/portable/PortableSettingsStore.h"
-#include "platform/portable/PortableSystem.h"
+#include "platform/portable/PortableClock.h"
+#include "platform/portable/PortableConsole.h"
+#include "platform/portable/PortableNumberFormat.h"
+#include "platform/portable/PortableShell.h"
+#include "platform/portable/StderrAlerts.h"
+#include "platform/portable/Utf8CodePage.h"
 #include "platform/portable/PortableTransferAgentControl.h"
 
 namespace dwl::portable {

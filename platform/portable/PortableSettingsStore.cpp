@@ -6,7 +6,7 @@
 #include <sstream>
 #include <vector>
 
-#include "platform/portable/PortableSystem.h"
+#include "platform/portable/PortableShell.h"
 #include "platform/portable/PosixError.h"
 
 namespace dwl::portable {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <cstdlib>
 
-#include "platform/portable/PortableSystem.h"
+#include "platform/portable/PortableShell.h"
 #include "platform/portable/PosixError.h"
 
 extern char** environ;

@@ -3,7 +3,11 @@
 #pragma once
 
 #include "platform/Platform.h"
-#include "platform/sim/SimServices.h"
+#include "platform/sim/SimClipboard.h"
+#include "platform/sim/SimFileDialogs.h"
+#include "platform/sim/SimObjectFactory.h"
+#include "platform/sim/SimPictureFiles.h"
+#include "platform/sim/SimSettingsStore.h"
 
 namespace dwl::sim {
 

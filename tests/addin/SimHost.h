@@ -10,7 +10,8 @@
 #include "addin/frmAddIn.h"
 #include "platform/sim/SimOutlook.h"
 #include "platform/sim/SimHostServices.h"
-#include "platform/sim/SimServices.h"
+#include "platform/sim/SimDialogWindow.h"
+#include "platform/sim/SimTransferAgent.h"
 #include "tests/TestPlatform.h"
 
 namespace dwl::testing {

@@ -5,7 +5,7 @@
 #include <vector>
 
 #include "platform/Error.h"
-#include "platform/portable/PortableSystem.h"
+#include "platform/portable/Utf8CodePage.h"
 
 namespace dwl::portable {
 namespace {

@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/portable/PortableClock.h"
 #include "tests/TestPlatform.h"
 
 namespace dwl {

@@ -1,5 +1,6 @@
+#include "platform/portable/PortableClock.h"
 #include "platform/portable/PortableSettingsStore.h"
-#include "platform/portable/PortableSystem.h"
+#include "platform/portable/PortableShell.h"
 
 #include <gtest/gtest.h>
 

@@ -9,7 +9,7 @@
 
 #include "platform/Error.h"
 #include "platform/portable/PortableEventLoop.h"
-#include "platform/portable/PortableSystem.h"
+#include "platform/portable/Utf8CodePage.h"
 
 namespace dwl::portable {
 namespace {
