@@ -3,6 +3,7 @@
 #include "addin/AddInToolbar.h"
 #include "addin/AttachmentsCaption.h"
 #include "addin/HostVersion.h"
+#include "addin/SavedClipboard.h"
 #include "compose/MailProcessor.h"
 #include "mail/Email.h"
 #include "platform/Platform.h"
@@ -190,13 +191,7 @@ void frmAddIn::objAttachmentsInformationButton_Click(host::CommandBarButton&, bo
 
 void frmAddIn::updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& inspector,
                                            Email& email) {
-  const Platform& platform = ThePlatform();
-  const char sep = platform.files->Separator();
-  const std::string temp = platform.shell->ModuleFolder() + sep + "temp" + sep;
-  const std::string iconXP = temp + "add_file_icon_XP.bmp";
-  const std::string icon = temp + "add_file_icon.bmp";
   LogDebugEvent("Outlook Addin: start adding attachment button to Outlook Interface.");
-
   TolerantRun run("updateAttachmentsCommandbar", [this](const std::string& line) { LogEvent(line); });
   std::string productCode;
   run.Run([&] { productCode = Use(moOL_)->ProductCode(); });
@@ -211,12 +206,21 @@ void frmAddIn::updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& ins
   } clearUpdating{updating_};
 
   run.Checkpoint(2, "(Outlook.Application.ProductCode: " + productCode + ")");
-
   std::shared_ptr<host::CommandBars> bars;
   run.Run([&] { bars = Use(inspector)->GetCommandBars(); });
   DeleteAddInToolbars(run, bars);
   run.Checkpoint(3);
+  AddToolbar(run, bars);
+  PasteButtonIcon(run);
 
+  Use(objAttachmentsInformationButton_)->SetEnabled(false);
+  objAttachmentsInformationButton_->SetCaption(
+      AttachmentsCaption(email.NumberOfAttachments(), email.Size()));
+  objAttachmentsInformationButton_->SetEnabled(true);
+  LogDebugEvent("Outlook Addin: attachment button has been added to Outlook Interface.");
+}
+
+void frmAddIn::AddToolbar(TolerantRun& run, const std::shared_ptr<host::CommandBars>& bars) {
   // What failed to be made stays empty: the steps after it then fail too,
   // rather than work on the toolbar of another window.
   currentToolbar_.reset();
@@ -244,42 +248,20 @@ void frmAddIn::updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& ins
     objAttachmentsInformationButton_->SetVisible(true);
   });
   run.Checkpoint(5);
+}
 
+void frmAddIn::PasteButtonIcon(TolerantRun& run) {
+  const Platform& platform = ThePlatform();
+  const char sep = platform.files->Separator();
+  const std::string temp = platform.shell->ModuleFolder() + sep + "temp" + sep;
+  const std::string icon = temp + (HostMajorVersion() == 11 ? "add_file_icon_XP.bmp" : "add_file_icon.bmp");
   // The icon travels through the clipboard; the user's content comes back
   // afterwards, also when the icon cannot be set.
   Clipboard& clipboard = Use(platform.clipboard);
-  std::string savedText;
-  std::optional<Picture> savedPicture;
-  run.Run([&] {
-    savedText = clipboard.GetText();
-    if (savedText.empty()) savedPicture = clipboard.GetPicture();
-  });
-  const auto restoreClipboard = [&] {
-    run.Run([&] {
-      if (!savedText.empty()) {
-        clipboard.SetText(savedText);
-      } else if (savedPicture) {
-        clipboard.SetBitmap(*savedPicture);
-      }
-    });
-  };
-  try {
-    const Picture face =
-        Use(platform.pictures).LoadPicture(HostMajorVersion() == 11 ? iconXP : icon);
-    clipboard.SetBitmap(face);
-    Use(objAttachmentsInformationButton_)->PasteFace();
-    clipboard.Clear();
-  } catch (...) {
-    restoreClipboard();
-    throw;
-  }
-  restoreClipboard();
-
-  Use(objAttachmentsInformationButton_)->SetEnabled(false);
-  objAttachmentsInformationButton_->SetCaption(
-      AttachmentsCaption(email.NumberOfAttachments(), email.Size()));
-  objAttachmentsInformationButton_->SetEnabled(true);
-  LogDebugEvent("Outlook Addin: attachment button has been added to Outlook Interface.");
+  const SavedClipboard saved(clipboard, run);
+  clipboard.SetBitmap(Use(platform.pictures).LoadPicture(icon));
+  Use(objAttachmentsInformationButton_)->PasteFace();
+  clipboard.Clear();
 }
 
 void frmAddIn::LogDebugEvent(const std::string&) {}

@@ -16,6 +16,7 @@
 namespace dwl {
 
 class Connect;
+class TolerantRun;
 class Email;
 class MailProcessor;
 
@@ -72,6 +73,10 @@ class frmAddIn {
   void Load();
   void Form_Load();
   void ResetSlots();
+  // The toolbar of a rebuild: a new bar with the add-in's button.
+  void AddToolbar(TolerantRun& run, const std::shared_ptr<host::CommandBars>& bars);
+  // The button's icon, through the clipboard.
+  void PasteButtonIcon(TolerantRun& run);
 
   std::shared_ptr<host::Application> moOL_;
   std::shared_ptr<host::NameSpace> moNS_;
