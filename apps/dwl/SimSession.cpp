@@ -3,17 +3,14 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 
-#include "addin/AddInToolbar.h"
 #include "addin/frmAddIn.h"
+#include "apps/dwl/SimPrinter.h"
 #include "dialogs/frmFiles.h"
 #include "mail/EmailQueue.h"
 #include "compose/MailProcessor.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
-#include "support/ValueText.h"
 
 namespace dwl::cli {
 
@@ -53,65 +50,7 @@ constexpr const char* kHelp =
     "  print dialog rows|files|size|password-shown|layout\n"
     "host agent=record keeps TransferAgent from starting and records its starts (print agent).\n";
 
-void Require(bool condition, const std::string& message) {
-  if (!condition) throw SimUsageError(message);
-}
-
-// A real message body: the file as it is, line breaks included.
-std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-  Require(in.good() || in.eof(), "cannot read " + path);
-  return bytes;
-}
-
-int WholeNumber(const std::string& text, const std::string& what) {
-  try {
-    return ToWholeNumber(text);
-  } catch (const Error&) {
-    throw SimUsageError(what + " takes a whole number, not '" + text + "'");
-  }
-}
-
-// "name=value" words after the command.
-std::optional<std::string> Option(const std::string& word, const std::string& name) {
-  const std::string prefix = name + "=";
-  if (word.compare(0, prefix.size(), prefix) != 0) return std::nullopt;
-  return word.substr(prefix.size());
-}
-
 }  // namespace
-
-std::vector<std::string> SplitScriptLine(const std::string& line) {
-  std::vector<std::string> words;
-  std::string word;
-  bool inWord = false;
-  char quote = 0;  // the quote that is open, if any
-  for (const char c : line) {
-    if (quote != 0) {
-      if (c == quote) {
-        quote = 0;
-      } else {
-        word.push_back(c);
-      }
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-      inWord = true;
-    } else if (c == '#') {
-      break;
-    } else if (c == ' ' || c == '\t' || c == '\r') {
-      if (inWord) words.push_back(std::move(word));
-      word.clear();
-      inWord = false;
-    } else {
-      word.push_back(c);
-      inWord = true;
-    }
-  }
-  Require(quote == 0, std::string("a ") + (quote == '"' ? "double" : "single") + " quote is not closed");
-  if (inWord) words.push_back(std::move(word));
-  return words;
-}
 
 const char* SimSession::Help() { return kHelp; }
 
@@ -330,97 +269,9 @@ void SimSession::ClipboardCommand(const std::vector<std::string>& args) {
 }
 
 void SimSession::Print(const std::vector<std::string>& args) {
-  Require(args.size() == 1 || args.size() == 2, "'print' takes what to print");
-  if (args.size() == 2 && args[0] == "dialog") return PrintDialog(args[1]);
-  if (args.size() == 2) return PrintWindow(args[0], args[1]);
-  const std::string& what = args[0];
-  if (what == "log") {
-    PrintLog();
-  } else if (what == "clipboard") {
-    const auto picture = host_.clipboard.GetPicture();
-    if (!host_.clipboard.GetText().empty()) {
-      out_ << "text: " << host_.clipboard.GetText() << "\n";
-    } else if (picture) {
-      out_ << "picture: " << host_.pictures.NameOf(*picture) << "\n";
-    } else {
-      out_ << "empty\n";
-    }
-  } else if (what == "hub") {
-    const auto hub = frmAddIn::Instance();
-    if (hub->Listening()) {
-      out_ << "listening, " << hub->SlotCount() << (hub->SlotCount() == 1 ? " slot\n" : " slots\n");
-    } else {
-      out_ << "not listening\n";
-    }
-  } else if (what == "hub-window") {
-    const bool shown = connect_ && connect_->OwnHubWindow() && connect_->OwnHubWindow()->Visible();
-    out_ << (shown ? "shown\n" : "hidden\n");
-  } else if (what == "display-on-connect") {
-    out_ << host_.settingsStore.GetSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
-                                      Connect::kDisplayOnConnect, "")
-         << "\n";
-  } else if (what == "dialog") {
-    const auto dialog = frmFiles::Instance();
-    if (dialog->Visible()) {
-      out_ << "open for mileage " << dialog->Processor()->MailItem()->Mileage() << "\n";
-    } else {
-      out_ << "closed\n";
-    }
-  } else if (what == "queue") {
-    PrintQueue();
-  } else if (what == "agent") {
-    Require(recordedAgent_.has_value(), "'print agent' needs 'host agent=record'");
-    for (const std::string& line : recordedAgent_->commandLines) out_ << line << "\n";
-    if (recordedAgent_->commandLines.empty()) out_ << "not started\n";
-  } else {
-    throw SimUsageError("'print' cannot print '" + what + "'");
-  }
-}
-
-void SimSession::PrintWindow(const std::string& name, const std::string& what) {
-  auto window = Outlook().Window(name);
-  if (!window && what == "toolbars") {
-    // A closed window: what the add-in left when it closed.
-    if (const auto closed = Outlook().ClosedWindow(name); closed && closed->toolbarsAtClose) {
-      std::string names;
-      for (const std::string& bar : *closed->toolbarsAtClose) names += (names.empty() ? "" : ", ") + bar;
-      out_ << names << "\n";
-      return;
-    }
-  }
-  Require(window != nullptr, "no window named " + name);
-  const auto mail = window->Mail();
-  const auto needMail = [&] {
-    Require(mail != nullptr, "the item in " + name + " is no mail");
-    return mail;
-  };
-  const auto button = std::dynamic_pointer_cast<sim::SimControl>(
-      window->Bars().FindControlByTag(kAddInButtonTag));
-  if (what == "caption") {
-    out_ << (button ? button->Caption() : "") << "\n";
-  } else if (what == "icon") {
-    out_ << (button && button->Face() ? host_.pictures.NameOf(*button->Face()) : "") << "\n";
-  } else if (what == "toolbars") {
-    std::string names;
-    for (const auto& bar : window->Bars().Bars()) {
-      if (!bar->Temporary()) continue;
-      if (!names.empty()) names += ", ";
-      names += bar->Name();
-    }
-    out_ << names << "\n";
-  } else if (what == "body") {
-    out_ << needMail()->body << "\n";
-  } else if (what == "html") {
-    out_ << needMail()->htmlBody << "\n";
-  } else if (what == "format") {
-    out_ << (needMail()->bodyFormat == sim::kFormatHTML ? "html" : "plain") << "\n";
-  } else if (what == "mileage") {
-    out_ << needMail()->mileage << "\n";
-  } else if (what == "subject") {
-    out_ << needMail()->subject << "\n";
-  } else {
-    throw SimUsageError("'print " + name + "' cannot print '" + what + "'");
-  }
+  SimPrinter(out_, {[this]() -> sim::SimOutlook& { return Outlook(); }, host_, connect_.get(),
+                    recordedAgent_ ? &*recordedAgent_ : nullptr, logFile_, logStart_})
+      .Print(args);
 }
 
 void SimSession::DialogCommand(const std::vector<std::string>& args) {
@@ -505,63 +356,6 @@ void SimSession::MakeFile(const std::vector<std::string>& args) {
     const int n = std::min<int>(bytes - done, static_cast<int>(block.size()));
     file.write(block.data(), n);
     done += n;
-  }
-}
-
-void SimSession::PrintDialog(const std::string& what) {
-  const auto dialog = frmFiles::Instance();
-  if (what == "rows") {
-    for (const auto& row : dialog->ListView1.ListItems) {
-      out_ << row.Text << " | " << row.SubItems[0] << " | " << row.SubItems[1] << "\n";
-    }
-  } else if (what == "files") {
-    out_ << dialog->lblFiles.Caption << "\n";
-  } else if (what == "size") {
-    out_ << dialog->lblSize.Caption << "\n";
-  } else if (what == "password-shown") {
-    out_ << (dialog->txtPassword.Visible ? "yes" : "no") << "\n";
-  } else if (what == "layout") {
-    out_ << "ok " << dialog->cmdOk.Rect.top << ", totals " << dialog->frameTotals.Rect.top
-         << ", window " << dialog->ClientArea.height << ", name column "
-         << dialog->ListView1.ColumnHeaders[0].Width << ", banner " << dialog->imageHeaderOverlay.Rect.left
-         << " " << dialog->imageHeaderOverlay.Rect.top << " " << dialog->imageHeaderOverlay.Rect.width
-         << "x" << dialog->imageHeaderOverlay.Rect.height << " ("
-         << (dialog->imageHeaderOverlay.Picture ? host_.pictures.NameOf(*dialog->imageHeaderOverlay.Picture)
-                                                : "no picture")
-         << ")\n";
-  } else {
-    throw SimUsageError("'print dialog' cannot print '" + what + "'");
-  }
-}
-
-void SimSession::PrintQueue() {
-  const std::string folder = AppSettings::Instance()->getMailQueueDirectory();
-  std::vector<std::filesystem::path> files;
-  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
-    if (entry.is_regular_file()) files.push_back(entry.path());
-  }
-  std::sort(files.begin(), files.end());
-  for (const auto& file : files) {
-    out_ << "== " << file.filename().string() << "\n";
-    std::ifstream in(file, std::ios::binary);
-    std::string line;
-    while (std::getline(in, line)) {
-      if (!line.empty() && line.back() == '\r') line.pop_back();
-      out_ << line << "\n";
-    }
-  }
-  if (files.empty()) out_ << "(empty)\n";
-}
-
-void SimSession::PrintLog() {
-  std::ifstream in(logFile_, std::ios::binary);
-  if (!in) return;
-  in.seekg(static_cast<std::streamoff>(logStart_));
-  std::string line;
-  while (std::getline(in, line)) {
-    if (!line.empty() && line.back() == '\r') line.pop_back();
-    const auto dash = line.find(" - ");
-    out_ << (dash == std::string::npos ? line : line.substr(dash + 3)) << "\n";
   }
 }
 

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "addin/Connect.h"
+#include "apps/dwl/SimScript.h"
 #include "platform/Platform.h"
 #include "platform/sim/SimOutlook.h"
 #include "platform/sim/SimHostServices.h"
@@ -21,16 +22,6 @@
 #include "platform/sim/SimTransferAgent.h"
 
 namespace dwl::cli {
-
-class SimUsageError : public std::runtime_error {
- public:
-  using std::runtime_error::runtime_error;
-};
-
-// Splits a script line into words: blanks separate, double or single quotes
-// group (each may hold the other), and "#" outside quotes starts a comment.
-// Throws SimUsageError for an open quote.
-std::vector<std::string> SplitScriptLine(const std::string& line);
 
 class SimSession {
  public:
@@ -51,10 +42,6 @@ class SimSession {
   void Mail(const std::vector<std::string>& args);
   void ClipboardCommand(const std::vector<std::string>& args);
   void Print(const std::vector<std::string>& args);
-  void PrintWindow(const std::string& name, const std::string& what);
-  void PrintLog();
-  void PrintDialog(const std::string& what);
-  void PrintQueue();
   void DialogCommand(const std::vector<std::string>& args);
   void MakeFile(const std::vector<std::string>& args);
   sim::SimOutlook& Outlook();

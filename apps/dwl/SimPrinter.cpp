@@ -1,0 +1,169 @@
+#include "apps/dwl/SimPrinter.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+
+#include "addin/AddInToolbar.h"
+#include "addin/frmAddIn.h"
+#include "apps/dwl/SimScript.h"
+#include "compose/MailProcessor.h"
+#include "dialogs/frmFiles.h"
+#include "support/AppSettings.h"
+
+namespace dwl::cli {
+
+SimPrinter::SimPrinter(std::ostream& out, View view) : out_(out), view_(std::move(view)) {}
+
+void SimPrinter::Print(const std::vector<std::string>& args) {
+  Require(args.size() == 1 || args.size() == 2, "'print' takes what to print");
+  if (args.size() == 2 && args[0] == "dialog") return PrintDialog(args[1]);
+  if (args.size() == 2) return PrintWindow(args[0], args[1]);
+  const std::string& what = args[0];
+  if (what == "log") {
+    PrintLog();
+  } else if (what == "clipboard") {
+    const auto picture = view_.host.clipboard.GetPicture();
+    if (!view_.host.clipboard.GetText().empty()) {
+      out_ << "text: " << view_.host.clipboard.GetText() << "\n";
+    } else if (picture) {
+      out_ << "picture: " << view_.host.pictures.NameOf(*picture) << "\n";
+    } else {
+      out_ << "empty\n";
+    }
+  } else if (what == "hub") {
+    const auto hub = frmAddIn::Instance();
+    if (hub->Listening()) {
+      out_ << "listening, " << hub->SlotCount() << (hub->SlotCount() == 1 ? " slot\n" : " slots\n");
+    } else {
+      out_ << "not listening\n";
+    }
+  } else if (what == "hub-window") {
+    const bool shown = view_.connect && view_.connect->OwnHubWindow() && view_.connect->OwnHubWindow()->Visible();
+    out_ << (shown ? "shown\n" : "hidden\n");
+  } else if (what == "display-on-connect") {
+    out_ << view_.host.settingsStore.GetSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
+                                      Connect::kDisplayOnConnect, "")
+         << "\n";
+  } else if (what == "dialog") {
+    const auto dialog = frmFiles::Instance();
+    if (dialog->Visible()) {
+      out_ << "open for mileage " << dialog->Processor()->MailItem()->Mileage() << "\n";
+    } else {
+      out_ << "closed\n";
+    }
+  } else if (what == "queue") {
+    PrintQueue();
+  } else if (what == "agent") {
+    Require(view_.agent != nullptr, "'print agent' needs 'host agent=record'");
+    for (const std::string& line : view_.agent->commandLines) out_ << line << "\n";
+    if (view_.agent->commandLines.empty()) out_ << "not started\n";
+  } else {
+    throw SimUsageError("'print' cannot print '" + what + "'");
+  }
+}
+
+void SimPrinter::PrintWindow(const std::string& name, const std::string& what) {
+  auto window = view_.outlook().Window(name);
+  if (!window && what == "toolbars") {
+    // A closed window: what the add-in left when it closed.
+    if (const auto closed = view_.outlook().ClosedWindow(name); closed && closed->toolbarsAtClose) {
+      std::string names;
+      for (const std::string& bar : *closed->toolbarsAtClose) names += (names.empty() ? "" : ", ") + bar;
+      out_ << names << "\n";
+      return;
+    }
+  }
+  Require(window != nullptr, "no window named " + name);
+  const auto mail = window->Mail();
+  const auto needMail = [&] {
+    Require(mail != nullptr, "the item in " + name + " is no mail");
+    return mail;
+  };
+  const auto button = std::dynamic_pointer_cast<sim::SimControl>(
+      window->Bars().FindControlByTag(kAddInButtonTag));
+  if (what == "caption") {
+    out_ << (button ? button->Caption() : "") << "\n";
+  } else if (what == "icon") {
+    out_ << (button && button->Face() ? view_.host.pictures.NameOf(*button->Face()) : "") << "\n";
+  } else if (what == "toolbars") {
+    std::string names;
+    for (const auto& bar : window->Bars().Bars()) {
+      if (!bar->Temporary()) continue;
+      if (!names.empty()) names += ", ";
+      names += bar->Name();
+    }
+    out_ << names << "\n";
+  } else if (what == "body") {
+    out_ << needMail()->body << "\n";
+  } else if (what == "html") {
+    out_ << needMail()->htmlBody << "\n";
+  } else if (what == "format") {
+    out_ << (needMail()->bodyFormat == sim::kFormatHTML ? "html" : "plain") << "\n";
+  } else if (what == "mileage") {
+    out_ << needMail()->mileage << "\n";
+  } else if (what == "subject") {
+    out_ << needMail()->subject << "\n";
+  } else {
+    throw SimUsageError("'print " + name + "' cannot print '" + what + "'");
+  }
+}
+
+void SimPrinter::PrintDialog(const std::string& what) {
+  const auto dialog = frmFiles::Instance();
+  if (what == "rows") {
+    for (const auto& row : dialog->ListView1.ListItems) {
+      out_ << row.Text << " | " << row.SubItems[0] << " | " << row.SubItems[1] << "\n";
+    }
+  } else if (what == "files") {
+    out_ << dialog->lblFiles.Caption << "\n";
+  } else if (what == "size") {
+    out_ << dialog->lblSize.Caption << "\n";
+  } else if (what == "password-shown") {
+    out_ << (dialog->txtPassword.Visible ? "yes" : "no") << "\n";
+  } else if (what == "layout") {
+    out_ << "ok " << dialog->cmdOk.Rect.top << ", totals " << dialog->frameTotals.Rect.top
+         << ", window " << dialog->ClientArea.height << ", name column "
+         << dialog->ListView1.ColumnHeaders[0].Width << ", banner " << dialog->imageHeaderOverlay.Rect.left
+         << " " << dialog->imageHeaderOverlay.Rect.top << " " << dialog->imageHeaderOverlay.Rect.width
+         << "x" << dialog->imageHeaderOverlay.Rect.height << " ("
+         << (dialog->imageHeaderOverlay.Picture ? view_.host.pictures.NameOf(*dialog->imageHeaderOverlay.Picture)
+                                                : "no picture")
+         << ")\n";
+  } else {
+    throw SimUsageError("'print dialog' cannot print '" + what + "'");
+  }
+}
+
+void SimPrinter::PrintQueue() {
+  const std::string folder = AppSettings::Instance()->getMailQueueDirectory();
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry : std::filesystem::directory_iterator(folder)) {
+    if (entry.is_regular_file()) files.push_back(entry.path());
+  }
+  std::sort(files.begin(), files.end());
+  for (const auto& file : files) {
+    out_ << "== " << file.filename().string() << "\n";
+    std::ifstream in(file, std::ios::binary);
+    std::string line;
+    while (std::getline(in, line)) {
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      out_ << line << "\n";
+    }
+  }
+  if (files.empty()) out_ << "(empty)\n";
+}
+
+void SimPrinter::PrintLog() {
+  std::ifstream in(view_.logFile, std::ios::binary);
+  if (!in) return;
+  in.seekg(static_cast<std::streamoff>(view_.logStart));
+  std::string line;
+  while (std::getline(in, line)) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    const auto dash = line.find(" - ");
+    out_ << (dash == std::string::npos ? line : line.substr(dash + 3)) << "\n";
+  }
+}
+
+}  // namespace dwl::cli
