@@ -1,8 +1,9 @@
 // The queue-file reader on any bytes: EmailQueue::ReadQueueFile and getEmails
 // over a folder holding the file must agree, and a record read must survive
-// RewriteQueueFile unchanged. Then the writer: a record built from the input
-// and queued with AddEmail must read back with the fields the queue file can
-// hold.
+// RewriteQueueFile unchanged (with what the agent noted of each file). Then
+// the writer: a record built from the input and queued with AddEmail must
+// read back with the fields the queue file can hold, and without what the
+// agent notes, which only its rewrites keep.
 #include <fuzzer/FuzzedDataProvider.h>
 
 #include <filesystem>
@@ -37,6 +38,12 @@ const Folders& Setup() {
   return folders;
 }
 
+std::string Noted(const EmailAttachment& attachment) {
+  const auto& size = attachment.get_UploadSize();
+  const auto& modified = attachment.get_UploadModified();
+  return (size ? std::to_string(*size) : "-") + "@" + (modified ? std::to_string(*modified) : "-");
+}
+
 // Every field a queue file holds, as text to compare and to show.
 std::string Fields(const Email& email) {
   std::string text = "id=[" + Shown(email.get_ID()) + "] subject=[" + Shown(email.get_Subject()) +
@@ -49,7 +56,8 @@ std::string Fields(const Email& email) {
     if (attachment == nullptr) {
       text += "(empty)";
     } else {
-      text += "[" + Shown(attachment->get_ID()) + "|" + Shown(attachment->get_FilePath()) + "]";
+      text += "[" + Shown(attachment->get_ID()) + "|" + Shown(attachment->get_FilePath()) + "|" +
+              Noted(*attachment) + "]";
     }
   }
   return text;
@@ -176,6 +184,10 @@ Email RecordOf(FuzzedDataProvider& input) {
     attachment->set_ID(input.ConsumeRandomLengthString(20));
     attachment->set_FilePath(input.ConsumeBool() ? Sandbox().Path(input.PickValueInArray(kFiles))
                                                  : input.ConsumeRandomLengthString(40));
+    if (input.ConsumeBool()) {
+      attachment->set_UploadSize(input.ConsumeIntegral<std::uint64_t>());
+      attachment->set_UploadModified(input.ConsumeIntegral<std::int64_t>());
+    }
     email.AddAttachment(attachment);
   }
   return email;

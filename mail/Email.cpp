@@ -47,6 +47,17 @@ double Email::Size() {
   return total;
 }
 
+std::vector<std::string> Email::StartChangedFilesAfresh() {
+  std::vector<std::string> changed;
+  for (const std::shared_ptr<EmailAttachment>& attachment : attachments_) {
+    if (attachment == nullptr || !attachment->ChangedSinceUploadBegan()) continue;
+    attachment->StartAfresh();
+    changed.push_back(attachment->get_FilePath());
+  }
+  sizeFromDisk_ = true;
+  return changed;
+}
+
 LocalDateTime Email::CreationDateTime() const {
   if (queueFilePath_.empty()) {
     throw Error(errc::kFileNotFound, "Email.CreationDateTime", "The e-mail has no ID");

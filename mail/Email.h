@@ -54,6 +54,11 @@ class Email {
   // attachment was added or a re-read requested; a total of 0 is never cached.
   // Files that cannot be measured count 0.
   double Size();
+  // Before another attempt at the upload: every file whose size or
+  // modification time changed since its upload began starts afresh
+  // (EmailAttachment::StartAfresh), and the next Size() measures all files
+  // again. Returns the paths of the files that start afresh.
+  std::vector<std::string> StartChangedFilesAfresh();
   // When the queue file was first written. Throws when it does not exist.
   LocalDateTime CreationDateTime() const;
 

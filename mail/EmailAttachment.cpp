@@ -4,6 +4,25 @@
 
 namespace dwl {
 
+namespace {
+
+struct FileState {
+  std::uint64_t size;
+  std::int64_t modified;
+};
+
+std::optional<FileState> StateOf(const std::string& path) {
+  if (path.empty()) return std::nullopt;
+  try {
+    FileSystem& files = *ThePlatform().files;
+    return FileState{files.FileSize(path), files.ModificationTime(path)};
+  } catch (const Error&) {
+    return std::nullopt;
+  }
+}
+
+}  // namespace
+
 double FileSizeOrZero(const std::string& path) {
   if (path.empty()) return 0;
   try {
@@ -32,6 +51,28 @@ bool EmailAttachment::Exists() const {
   } catch (...) {
     return false;
   }
+}
+
+void EmailAttachment::NoteUploadStart() {
+  if (uploadSize_ || uploadModified_) return;
+  if (const std::optional<FileState> now = StateOf(filePath_)) {
+    uploadSize_ = now->size;
+    uploadModified_ = now->modified;
+  }
+}
+
+bool EmailAttachment::ChangedSinceUploadBegan() const {
+  if (!uploadSize_ && !uploadModified_) return false;
+  const std::optional<FileState> now = StateOf(filePath_);
+  // Half a record (a file edited by hand) cannot vouch for the file either.
+  return now && (uploadSize_ != now->size || uploadModified_ != now->modified);
+}
+
+void EmailAttachment::StartAfresh() {
+  id_.clear();
+  uploadSize_.reset();
+  uploadModified_.reset();
+  size_ = 0;
 }
 
 }  // namespace dwl

@@ -1,5 +1,6 @@
 #include "mail/EmailQueue.h"
 
+#include <charconv>
 #include <optional>
 #include <string_view>
 
@@ -43,7 +44,23 @@ const char* QueueIdProblem(const std::string& id) {
   return nullptr;
 }
 
-void WriteQueueFile(const Email& email, TaggedFileWriter& out) {
+// A whole number as the queue file keeps it: decimal digits, a minus sign
+// first where `Number` is signed; nothing else.
+template <class Number>
+Number ToCount(const std::string& text, const char* tag) {
+  Number value{};
+  const char* end = text.data() + text.size();
+  const auto [stop, problem] = std::from_chars(text.data(), end, value);
+  if (text.empty() || problem != std::errc() || stop != end) {
+    throw Error(problem == std::errc::result_out_of_range ? errc::kOverflow : errc::kTypeMismatch,
+                "EmailQueue.ReadQueueFile", std::string("Not a number in <") + tag + ">: " + text);
+  }
+  return value;
+}
+
+// With `uploadState`, also what TransferAgent noted of each file when its
+// upload began; the add-in's own file never holds it.
+void WriteQueueFile(const Email& email, TaggedFileWriter& out, bool uploadState) {
   out.WriteEntry("DwlEmailId", email.get_ID());
   out.WriteEntry("Subject", email.get_Subject());
   out.WriteEntry("CreatedOnServer", FlagText(email.get_CreatedOnServer()));
@@ -54,6 +71,13 @@ void WriteQueueFile(const Email& email, TaggedFileWriter& out) {
     for (const std::shared_ptr<EmailAttachment>& attachment : email.get_attachments()) {
       out.WriteEntry("AttachmentId", Use(attachment.get()).get_ID());
       out.WriteEntry("AttachmentPath", attachment->get_FilePath());
+      if (!uploadState) continue;
+      if (const auto& size = attachment->get_UploadSize()) {
+        out.WriteEntry("AttachmentSize", std::to_string(*size));
+      }
+      if (const auto& modified = attachment->get_UploadModified()) {
+        out.WriteEntry("AttachmentModified", std::to_string(*modified));
+      }
     }
   }
   if (email.NumberOfRecipients() >= 1) {
@@ -66,13 +90,15 @@ void WriteQueueFile(const Email& email, TaggedFileWriter& out) {
 // Accepts more than WriteQueueFile writes: entries in any order, unknown
 // lines passed over. Attachments whose files are gone are left out. Each
 // AttachmentPath belongs to the AttachmentId before it; a path without one
-// of its own is an error.
+// of its own is an error. AttachmentSize and AttachmentModified belong to
+// the attachment of the path before them.
 std::shared_ptr<Email> EmailQueue::ReadQueueFile(const std::string& path) {
   const std::unique_ptr<TextReader> file = ThePlatform().files->OpenTextForReading(path);
   TaggedFileReader in(*file);
   auto email = std::make_shared<Email>();
   std::string body;
   std::shared_ptr<EmailAttachment> attachment;
+  std::shared_ptr<EmailAttachment> lastAdded;
   while (const std::optional<std::string> line = in.NextLine()) {
     if (*line == "<DwlEmailId>") {
       email->set_ID(in.ReadValue());
@@ -93,9 +119,16 @@ std::shared_ptr<Email> EmailQueue::ReadQueueFile(const std::string& path) {
     } else if (*line == "<AttachmentPath>") {
       const std::string filePath = in.ReadValue();
       Use(attachment.get()).set_FilePath(filePath);
-      if (attachment->Exists()) email->AddAttachment(attachment);
+      lastAdded = attachment->Exists() ? attachment : nullptr;
+      if (lastAdded) email->AddAttachment(lastAdded);
       // A second path must not rename the attachment just added.
       attachment.reset();
+    } else if (*line == "<AttachmentSize>") {
+      const auto size = ToCount<std::uint64_t>(in.ReadValue(), "AttachmentSize");
+      if (lastAdded) lastAdded->set_UploadSize(size);
+    } else if (*line == "<AttachmentModified>") {
+      const auto modified = ToCount<std::int64_t>(in.ReadValue(), "AttachmentModified");
+      if (lastAdded) lastAdded->set_UploadModified(modified);
     } else if (*line == "<Recipient>") {
       email->AddRecipient(in.ReadValue());
     }
@@ -111,7 +144,7 @@ void EmailQueue::RewriteQueueFile(const Email& readBack, const std::string& path
   }
   const std::string name = path.substr(path.find_last_of(ThePlatform().files->Separator()) + 1);
   WriteTaggedFile(path, scratchFolder_ + name + ".new", FileAccess::Private,
-                  [&](TaggedFileWriter& out) { WriteQueueFile(record, out); });
+                  [&](TaggedFileWriter& out) { WriteQueueFile(record, out, true); });
 }
 
 EmailQueue::EmailQueue() {
@@ -149,7 +182,7 @@ bool EmailQueue::AddEmail(const std::shared_ptr<Email>& objEmail) {
   // The rename replaces an earlier file of the ID in one step, so
   // TransferAgent never finds a part of one.
   WriteTaggedFile(path, scratchFolder_ + email.get_ID() + fileExtension_ + ".new",
-                  FileAccess::Private, [&](TaggedFileWriter& out) { WriteQueueFile(email, out); });
+                  FileAccess::Private, [&](TaggedFileWriter& out) { WriteQueueFile(email, out, false); });
   StartEmailTransfers();
   return true;
 }

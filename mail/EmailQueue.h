@@ -11,7 +11,9 @@
 // Queue file, every line ended by CR LF, each entry "<Tag>", value, "</Tag>":
 // DwlEmailId, Subject, CreatedOnServer ("True"/"False"), Source, Password,
 // Body (over as many lines as it has), then per attachment AttachmentId and
-// AttachmentPath, then per address Recipient.
+// AttachmentPath, then per address Recipient. TransferAgent's rewrites add,
+// after a path, AttachmentSize and AttachmentModified: the file as it was when
+// its upload began (older readers pass over them).
 #pragma once
 
 #include <cstdint>
@@ -64,9 +66,10 @@ class EmailQueue {
   // One queue file as a record, read as getEmails reads each file.
   static std::shared_ptr<Email> ReadQueueFile(const std::string& path);
   // Writes `readBack`, a record read from `path`, back to that same file in
-  // one step (TransferAgent keeps its progress there). The reader gave the
-  // body one more line break; it is not written back, so the file does not
-  // grow with every rewrite.
+  // one step (TransferAgent keeps its progress there, with what it noted of
+  // each file when its upload began). The reader gave the body one more line
+  // break; it is not written back, so the file does not grow with every
+  // rewrite.
   void RewriteQueueFile(const Email& readBack, const std::string& path);
 
  private:

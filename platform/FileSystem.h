@@ -64,6 +64,9 @@ class FileSystem {
   // When the file was made: the birth time where the file system records one,
   // else the oldest time it has.
   virtual LocalDateTime CreationTime(const std::string& path) = 0;
+  // When the file's content last changed: nanoseconds since 1970-01-01 UTC,
+  // as finely as the file system keeps them.
+  virtual std::int64_t ModificationTime(const std::string& path) = 0;
   // Creates one folder; its parent must exist.
   virtual void CreateFolder(const std::string& path, FileAccess access) = 0;
   // Deletes a file. A read-only file is refused (an error), never overridden.

@@ -103,6 +103,9 @@ class FileSystemWrapper : public FileSystem {
   LocalDateTime CreationTime(const std::string& path) override {
     return target_.CreationTime(path);
   }
+  std::int64_t ModificationTime(const std::string& path) override {
+    return target_.ModificationTime(path);
+  }
   void CreateFolder(const std::string& path, FileAccess access) override {
     target_.CreateFolder(path, access);
   }

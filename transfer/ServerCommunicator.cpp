@@ -130,6 +130,7 @@ void ServerCommunicator::ConnectToServer() {
   recipientIndex_ = 0;
   bodyLineIndex_ = 0;
   bytesTransferred_ = 0;
+  fileBytesSent_ = 0;
   // Nothing of an interrupted upload may leak into the next one.
   ResetUpload();
   replies_.Clear();
@@ -459,6 +460,7 @@ void ServerCommunicator::SendAttachmentData(const std::string& reply) {
       file_->ReadAt(static_cast<std::uint64_t>(readPosition_ - 1), piece.data(), piece.size());
       readPosition_ += size;
       bytesTransferred_ += size;
+      fileBytesSent_ += size;
     }
   } catch (const Error& failure) {
     log_->AddMessage("ServerCommunicator.SendAttachmentData(): " + failure.Description() + ", " +

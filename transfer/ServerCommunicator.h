@@ -94,6 +94,9 @@ class ServerCommunicator : private TcpSocketEvents {
   std::int32_t ProtocolState() const { return state_; }
   // The progress figure: file bytes counted on this connection.
   double getBytesTransferred() const { return static_cast<double>(bytesTransferred_); }
+  // File bytes sent on this connection beyond what the server held already
+  // (resumed parts do not count); kept until the next ConnectToServer.
+  std::int64_t getFileBytesSent() const { return fileBytesSent_; }
 
  private:
   // Socket events.
@@ -145,6 +148,7 @@ class ServerCommunicator : private TcpSocketEvents {
   std::int64_t readPosition_ = 0;
   std::unique_ptr<BinaryReader> file_;
   std::int64_t bytesTransferred_ = 0;
+  std::int64_t fileBytesSent_ = 0;
   bool cancelling_ = false;
   CTimeout m_objTimeOut;
   CTimeout m_objBytesTransferredUpdate;

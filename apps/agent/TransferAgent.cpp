@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstdio>
+#include <vector>
 
 #include "mail/EmailQueue.h"
 #include "platform/Platform.h"
@@ -61,7 +62,7 @@ void TransferAgent::Next() {
     currentPath_ = *path;
     try {
       current_ = EmailQueue::ReadQueueFile(*path);
-      fruitlessAttempts_ = 0;
+      attempts_.Restart();
       display_.Message("e-mail " + current_->get_ID() + ": " +
                        std::to_string(current_->NumberOfAttachments()) + " file(s)");
     } catch (const Error& failure) {
@@ -112,9 +113,19 @@ void TransferAgent::Connect() {
 void TransferAgent::Send() {
   if (link_ == Link::Down) return Connect();
   if (link_ != Link::LoggedIn) return;  // ConnectedToServer sends it
+  StartChangedFilesAfresh();
   sending_ = true;
-  progressed_ = false;
+  fileBytesBefore_ = client_.getFileBytesSent();  // an earlier e-mail's, on this connection
   client_.SendEmail(current_);
+}
+
+void TransferAgent::StartChangedFilesAfresh() {
+  const std::vector<std::string> changed = current_->StartChangedFilesAfresh();
+  for (const std::string& path : changed) {
+    Log(path + " changed since its upload began: it is sent afresh");
+    display_.Message(path + " changed: sending it afresh");
+  }
+  if (!changed.empty()) SaveProgress();
 }
 
 void TransferAgent::ConnectedToServer(const std::string&) {
@@ -128,22 +139,24 @@ void TransferAgent::ConnectedToServer(const std::string&) {
 
 void TransferAgent::EmailReady(const std::string&) {
   current_->set_CreatedOnServer(true);
+  attempts_.EmailAccepted();
   SaveProgress();
 }
 
 void TransferAgent::StartAttachment(EmailAttachment& objAttachment) {
-  SaveProgress();  // the attachment's id: a later attempt resumes it
+  // The id and the file as it is now: a later attempt resumes this file only.
+  objAttachment.NoteUploadStart();
+  SaveProgress();
   fileBase_ = client_.getBytesTransferred();
   display_.StartFile(objAttachment.get_Filename(), objAttachment.get_Size());
 }
 
-void TransferAgent::AttachmentFinished(EmailAttachment&) {
-  progressed_ = true;
+void TransferAgent::AttachmentFinished(EmailAttachment& objAttachment) {
+  attempts_.FileFinished(objAttachment.get_ID());
   display_.FinishFile();
 }
 
 void TransferAgent::BytesTransferred(double dblBytes) {
-  if (dblBytes > fileBase_) progressed_ = true;
   display_.Update(std::max(0.0, dblBytes - fileBase_));
 }
 
@@ -161,7 +174,6 @@ void TransferAgent::EmailFinished(double dblValue, std::int32_t lngValue) {
   }
   current_.reset();
   sending_ = false;
-  fruitlessAttempts_ = 0;
   retrySeconds_ = 1;
   Next();
 }
@@ -190,13 +202,12 @@ void TransferAgent::ConnectionLost(const std::string& why) {
   link_ = Link::Down;
   if (done_) return;
   if (current_ && sending_) {
-    // File bytes went out on this connection, even if the once-a-second
-    // progress event never came: the server holds more than before.
-    if (client_.getBytesTransferred() > 0) progressed_ = true;
-    fruitlessAttempts_ = progressed_ ? 0 : fruitlessAttempts_ + 1;
-    if (progressed_) retrySeconds_ = 1;
-    if (fruitlessAttempts_ >= kMostFruitlessAttempts) {
-      GiveUp("it failed " + std::to_string(fruitlessAttempts_) +
+    // Bytes sent before the first progress tick count too.
+    attempts_.FileBytesSent(client_.getFileBytesSent() - fileBytesBefore_);
+    const UploadAttempts::Outcome outcome = attempts_.End();
+    if (outcome == UploadAttempts::Outcome::Progressed) retrySeconds_ = 1;
+    if (outcome == UploadAttempts::Outcome::GiveUp) {
+      GiveUp("it failed " + std::to_string(attempts_.FruitlessInARow()) +
              " times in a row without progress (" + (lastProblem_.empty() ? why : lastProblem_) + ")");
     }
   }

@@ -5,7 +5,8 @@
 // when the e-mail is complete. After a lost connection, a time-out or a
 // refused login it waits (1, 2, 4, ... 60 s) and sends the interrupted
 // e-mail again, which then resumes. An e-mail the server refuses as too
-// large, or that fails again and again without progress, moves to Failed.
+// large, or that fails again and again without progress (UploadAttempts),
+// moves to Failed. A file that changed since its upload began is sent afresh.
 // Runs on the platform's event loop; single-threaded.
 #pragma once
 
@@ -19,6 +20,7 @@
 #include "apps/agent/ProgressDisplay.h"
 #include "platform/TransferAgentControl.h"
 #include "transfer/ServerCommunicator.h"
+#include "transfer/UploadAttempts.h"
 
 namespace dwl::agent {
 
@@ -70,6 +72,9 @@ class TransferAgent : private ServerCommunicatorEvents {
   void RetryLater();
   // The e-mail's file: rewritten with the progress so far, or moved away.
   void SaveProgress();
+  // Files changed since their upload began lose their id: the server's part
+  // of the old content must not be completed with the new.
+  void StartChangedFilesAfresh();
   void GiveUp(const std::string& why);
   void Log(const std::string& message);
 
@@ -85,9 +90,8 @@ class TransferAgent : private ServerCommunicatorEvents {
 
   enum class Link { Down, Connecting, LoggedIn };
   Link link_ = Link::Down;
-  bool sending_ = false;      // SendEmail went out on this connection
-  bool progressed_ = false;   // and brought bytes or a finished file
-  int fruitlessAttempts_ = 0;
+  bool sending_ = false;  // SendEmail went out on this connection
+  UploadAttempts attempts_{kMostFruitlessAttempts};
   std::string lastProblem_;
 
   std::shared_ptr<Email> current_;
@@ -95,6 +99,7 @@ class TransferAgent : private ServerCommunicatorEvents {
   // Files that could not be removed after their upload: never again.
   std::set<std::string> finished_;
   double fileBase_ = 0;  // bytes counted on this connection when the file began
+  std::int64_t fileBytesBefore_ = 0;  // file bytes sent on this connection before this e-mail
   bool done_ = false;
 };
 

@@ -73,26 +73,25 @@ int main(int argc, char** argv) {
   {
     dwl::portable::PortablePlatform platform;
     try {
+      // First the settings: the mark may lie in their application folder.
+      const auto settings = dwl::AppSettings::Instance();
+      settings->RefreshSettings();
       std::unique_ptr<dwl::AgentMark> mark = dwl::ThePlatform().transferAgent->TryAcquireMark();
       if (!mark) {
         std::cerr << "TransferAgent: another TransferAgent runs already\n";
+      } else if (settings->getUsername().empty()) {
+        std::cerr << "TransferAgent: no account: set one with 'dwl config set-account USER'\n";
+        code = 1;
       } else {
-        const auto settings = dwl::AppSettings::Instance();
-        settings->RefreshSettings();
-        if (settings->getUsername().empty()) {
-          std::cerr << "TransferAgent: no account: set one with 'dwl config set-account USER'\n";
-          code = 1;
-        } else {
-          std::signal(SIGINT, OnSignal);
-          std::signal(SIGTERM, OnSignal);
-          dwl::agent::ProgressDisplay display(std::cerr, dwl::ThePlatform().console->ErrorIsTerminal());
-          dwl::agent::TransferAgent agent(options, display, std::move(mark));
-          agent.Start();
-          while (!agent.Done()) {
-            if (g_stop) agent.Stop();
-            dwl::ThePlatform().eventLoop->RunUntil([&] { return agent.Done() || g_stop.load(); },
-                                                   std::chrono::milliseconds(500));
-          }
+        std::signal(SIGINT, OnSignal);
+        std::signal(SIGTERM, OnSignal);
+        dwl::agent::ProgressDisplay display(std::cerr, dwl::ThePlatform().console->ErrorIsTerminal());
+        dwl::agent::TransferAgent agent(options, display, std::move(mark));
+        agent.Start();
+        while (!agent.Done()) {
+          if (g_stop) agent.Stop();
+          dwl::ThePlatform().eventLoop->RunUntil([&] { return agent.Done() || g_stop.load(); },
+                                                 std::chrono::milliseconds(500));
         }
       }
     } catch (const dwl::Error& failure) {

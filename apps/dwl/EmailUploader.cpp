@@ -20,7 +20,6 @@ EmailUploader::EmailUploader(std::shared_ptr<Email> email, int attempts, std::os
                              std::ostream& err)
     : email_(std::move(email)),
       attempts_(attempts),
-      attemptsLeft_(attempts),
       out_(out),
       err_(err),
       socket_(ThePlatform().eventLoop->NewTcpSocket()) {
@@ -30,17 +29,19 @@ EmailUploader::EmailUploader(std::shared_ptr<Email> email, int attempts, std::os
   // Reconnecting from the loop, never from inside the communicator's events.
   retry_.TimeOut = [this] {
     retry_.StopTimer();
-    waitingToRetry_ = false;
-    --attemptsLeft_;
-    err_ << "connecting again (" << attempts_ - attemptsLeft_ << " of " << attempts_ << ")\n";
-    client_.ConnectToServer();
+    err_ << "connecting again (" << attempts_.FruitlessInARow() + 1 << " of "
+         << attempts_.MostFruitless() << ")\n";
+    Connect();
   };
 }
 
 EmailUploader::~EmailUploader() { client_.SetSocket(nullptr); }
 
-void EmailUploader::Start() {
-  --attemptsLeft_;
+void EmailUploader::Start() { Connect(); }
+
+void EmailUploader::Connect() {
+  connectionOpen_ = true;
+  loggedIn_ = false;
   client_.ConnectToServer();
 }
 
@@ -51,12 +52,18 @@ bool EmailUploader::Done() const {
                        socket_->State() != SocketState::Connected);
 }
 
-void EmailUploader::ConnectedToServer(const std::string&) { client_.SendEmail(email_); }
+void EmailUploader::ConnectedToServer(const std::string&) {
+  loggedIn_ = true;
+  for (const std::string& path : email_->StartChangedFilesAfresh()) {
+    err_ << path << " changed since its upload began: sending it afresh\n";
+  }
+  client_.SendEmail(email_);
+}
 
-void EmailUploader::EmailReady(const std::string&) {}
+void EmailUploader::EmailReady(const std::string&) { attempts_.EmailAccepted(); }
 
 void EmailUploader::DisconnectedFromServer() {
-  if (!finished_ && !failed_) TryAgainLater();
+  if (!finished_ && !failed_) ConnectionOver();
 }
 
 void EmailUploader::EmailIsTooLarge() { Fail("the server refuses an e-mail of this size"); }
@@ -71,17 +78,17 @@ void EmailUploader::EmailFinished(double dblValue, std::int32_t lngValue) {
 }
 
 void EmailUploader::StartAttachment(EmailAttachment& objAttachment) {
+  objAttachment.NoteUploadStart();
   err_ << "sending " << objAttachment.get_Filename() << " (" << Mebibytes(objAttachment.get_Size())
        << ")\n";
 }
 
 void EmailUploader::AttachmentFinished(EmailAttachment& objAttachment) {
-  attemptsLeft_ = attempts_;  // progress: a later break may be retried in full
+  attempts_.FileFinished(objAttachment.get_ID());
   err_ << "sent " << objAttachment.get_Filename() << "\n";
 }
 
 void EmailUploader::BytesTransferred(double dblBytes) {
-  if (dblBytes > 0) attemptsLeft_ = attempts_;
   err_ << "  " << Mebibytes(dblBytes) << " sent\n";
 }
 
@@ -89,22 +96,24 @@ void EmailUploader::ErrorOccured(const std::string& strMessage) {
   lastProblem_ = MessageOnOneLine(strMessage);
   err_ << lastProblem_ << "\n";
   if (failed_ || finished_) return;
-  // Still connected: the server refused the login, or the client ended the
-  // upload on a reply it cannot go on with. Trying again would not help.
-  if (socket_->State() == SocketState::Connected) {
-    Fail(lastProblem_);
-  } else {
-    TryAgainLater();
-  }
+  if (socket_->State() != SocketState::Connected) return ConnectionOver();
+  // Still connected before the login: it was refused, and trying again would
+  // not help.
+  if (!loggedIn_) return Fail(lastProblem_);
+  // The client ended the upload on a reply it cannot go on with: an attempt
+  // like any other, which the close ends (DisconnectedFromServer, else here).
+  client_.CancelTransfer();
+  ConnectionOver();
 }
 
-void EmailUploader::TryAgainLater() {
-  if (waitingToRetry_) return;
-  if (attemptsLeft_ <= 0) {
+void EmailUploader::ConnectionOver() {
+  if (!connectionOpen_) return;
+  connectionOpen_ = false;
+  attempts_.FileBytesSent(client_.getFileBytesSent());
+  if (attempts_.End() == UploadAttempts::Outcome::GiveUp) {
     Fail(lastProblem_.empty() ? "the connection to the server was lost" : lastProblem_);
     return;
   }
-  waitingToRetry_ = true;
   retry_.StartTimer();
 }
 

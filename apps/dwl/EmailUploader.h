@@ -1,8 +1,10 @@
 // The owner of a ServerCommunicator for one e-mail, as `dwl upload` runs it:
 // connects, logs in, sends the e-mail and, after a lost connection, connects
 // again a little later and sends the e-mail again, so that its files resume
-// where the server stopped. Gives up after a number of attempts in a row
-// that brought no progress. Reports to two streams: progress and problems to
+// where the server stopped (a file changed since its upload began is sent
+// afresh). Gives up after a number of connections in a row that brought no
+// progress (UploadAttempts), and at once when the login is refused or the
+// e-mail is too large. Reports to two streams: progress and problems to
 // `err`, the result to `out`. Lives on the platform's event loop.
 #pragma once
 
@@ -11,6 +13,7 @@
 #include <string>
 
 #include "transfer/ServerCommunicator.h"
+#include "transfer/UploadAttempts.h"
 
 namespace dwl::cli {
 
@@ -39,18 +42,21 @@ class EmailUploader : private ServerCommunicatorEvents {
   void ErrorOccured(const std::string& strMessage) override;
   void BytesTransferred(double dblBytes) override;
 
-  void TryAgainLater();
+  void Connect();
+  // The connection is over (once per connection, however it ended): try
+  // again later, or give up.
+  void ConnectionOver();
   void Fail(const std::string& why);
 
   std::shared_ptr<Email> email_;
-  int attempts_;
-  int attemptsLeft_;
+  UploadAttempts attempts_;
   std::ostream& out_;
   std::ostream& err_;
   std::unique_ptr<TcpSocket> socket_;
   ServerCommunicator client_;
   CTimeout retry_;
-  bool waitingToRetry_ = false;
+  bool connectionOpen_ = false;  // since Connect, until ConnectionOver
+  bool loggedIn_ = false;        // on this connection
   bool finished_ = false;
   bool failed_ = false;
   std::string failure_;

@@ -193,6 +193,12 @@ LocalDateTime PortableFileSystem::CreationTime(const std::string& path) {
   return ToLocalDateTime(oldest);
 }
 
+std::int64_t PortableFileSystem::ModificationTime(const std::string& path) {
+  struct stat st {};
+  if (::stat(path.c_str(), &st) != 0) throw PosixError(errno, "FileSystem.ModificationTime", path);
+  return static_cast<std::int64_t>(st.st_mtim.tv_sec) * 1000000000 + st.st_mtim.tv_nsec;
+}
+
 void PortableFileSystem::CreateFolder(const std::string& path, FileAccess access) {
   if (::mkdir(path.c_str(), FolderMode(access)) != 0) {
     throw PosixError(errno, "FileSystem.CreateFolder", path);

@@ -14,6 +14,7 @@ class PortableFileSystem : public FileSystem {
   std::vector<std::string> ListFiles(const std::string& folder) override;
   std::uint64_t FileSize(const std::string& path) override;
   LocalDateTime CreationTime(const std::string& path) override;
+  std::int64_t ModificationTime(const std::string& path) override;
   void CreateFolder(const std::string& path, FileAccess access) override;
   void RemoveFile(const std::string& path) override;
   void MoveReplacing(const std::string& from, const std::string& to) override;

@@ -2,15 +2,18 @@
 
 #include <fcntl.h>
 #include <spawn.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <cstdint>
 #include <cstdlib>
+#include <optional>
 
 #include "platform/portable/PortableShell.h"
 #include "platform/portable/PosixError.h"
+#include "support/AppSettings.h"
 
 extern char** environ;
 
@@ -18,17 +21,48 @@ namespace dwl::portable {
 
 namespace {
 
-std::string DefaultLockFile() {
+// $XDG_RUNTIME_DIR when it is a folder of this user's that no one else may
+// enter, as it must be; a folder others may write lets them plant the file.
+std::optional<std::string> PrivateRuntimeFolder() {
   const char* runtime = std::getenv("XDG_RUNTIME_DIR");
-  const std::string folder = runtime != nullptr && *runtime != '\0' ? runtime : "/tmp";
-  // One agent per user and per-user folder, so a second HOME (a test, a demo)
-  // has an agent of its own.
-  std::uint64_t hash = 1469598103934665603ULL;
-  for (const unsigned char c : PortableShell().SpecialFolder(csidl::kAppData)) {
-    hash = (hash ^ c) * 1099511628211ULL;
+  if (runtime == nullptr || *runtime != '/') return std::nullopt;
+  struct stat st {};
+  if (::stat(runtime, &st) != 0 || !S_ISDIR(st.st_mode) || st.st_uid != ::getuid() ||
+      (st.st_mode & 077) != 0) {
+    return std::nullopt;
   }
-  return folder + "/DropwellTransferAgent-" + std::to_string(::getuid()) + "-" +
-         std::to_string(hash % 1000000007ULL) + ".lock";
+  return std::string(runtime);
+}
+
+std::string DefaultLockFile() {
+  if (const std::optional<std::string> runtime = PrivateRuntimeFolder()) {
+    // One agent per user and per-user folder, so a second HOME (a test, a
+    // demo) has an agent of its own.
+    std::uint64_t hash = 1469598103934665603ULL;
+    for (const unsigned char c : PortableShell().SpecialFolder(csidl::kAppData)) {
+      hash = (hash ^ c) * 1099511628211ULL;
+    }
+    return *runtime + "/DropwellTransferAgent-" + std::to_string(::getuid()) + "-" +
+           std::to_string(hash % 1000000007ULL) + ".lock";
+  }
+  // The user's own folder (0700), one per per-user folder already.
+  const std::shared_ptr<AppSettings> settings = AppSettings::Instance();
+  if (settings->getApplicationDirectory().empty()) settings->RefreshSettings();
+  return settings->getApplicationDirectory() + "TransferAgent.lock";
+}
+
+// Opens the lock file without following a symbolic link, and only if it is a
+// plain file of this user's; else -1 with errno set.
+int OpenLockFile(const std::string& path, int flags) {
+  const int fd = ::open(path.c_str(), flags | O_CLOEXEC | O_NOFOLLOW, 0600);
+  if (fd < 0) return -1;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != ::getuid()) {
+    ::close(fd);
+    errno = EPERM;
+    return -1;
+  }
+  return fd;
 }
 
 flock WholeFileWriteLock() {
@@ -54,13 +88,20 @@ class LockMark : public AgentMark {
 }  // namespace
 
 PortableTransferAgentControl::PortableTransferAgentControl(std::string lockFile)
-    : lockFile_(lockFile.empty() ? DefaultLockFile() : std::move(lockFile)) {}
+    : lockFile_(std::move(lockFile)) {}
 
 PortableTransferAgentControl::~PortableTransferAgentControl() { ReapFinishedChildren(); }
 
+const std::string& PortableTransferAgentControl::LockFile() {
+  // Late: the application folder is known once the settings were refreshed.
+  if (lockFile_.empty()) lockFile_ = DefaultLockFile();
+  return lockFile_;
+}
+
 bool PortableTransferAgentControl::IsRunning() {
-  const int fd = ::open(lockFile_.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) return false;  // no agent ever made the file
+  // No agent ever made the file, or it is not one an agent of ours made.
+  const int fd = OpenLockFile(LockFile(), O_RDONLY);
+  if (fd < 0) return false;
   flock lock = WholeFileWriteLock();
   const bool held = ::fcntl(fd, F_OFD_GETLK, &lock) == 0 && lock.l_type != F_UNLCK;
   ::close(fd);
@@ -84,8 +125,15 @@ void PortableTransferAgentControl::Start(const std::string& moduleFolder) {
 }
 
 std::unique_ptr<AgentMark> PortableTransferAgentControl::TryAcquireMark() {
-  const int fd = ::open(lockFile_.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0600);
-  if (fd < 0) throw PosixError(errno, "TransferAgentControl.TryAcquireMark", lockFile_);
+  const int fd = OpenLockFile(LockFile(), O_RDWR | O_CREAT);
+  if (fd < 0) {
+    const int error = errno;
+    if (error == ELOOP || error == EPERM) {
+      throw Error(errc::kPermissionDenied, "TransferAgentControl.TryAcquireMark",
+                  "The lock file is a symbolic link or not a file of this user's: " + lockFile_);
+    }
+    throw PosixError(error, "TransferAgentControl.TryAcquireMark", lockFile_);
+  }
   flock lock = WholeFileWriteLock();
   if (::fcntl(fd, F_OFD_SETLK, &lock) != 0) {
     const int error = errno;

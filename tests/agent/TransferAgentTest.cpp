@@ -10,6 +10,7 @@
 #include <sstream>
 
 #include "mail/EmailQueue.h"
+#include "support/ApplicationLog.h"
 #include "tests/apps/LoopbackServerFixture.h"
 
 namespace dwl {
@@ -176,23 +177,110 @@ TEST_F(TransferAgentTest, AVanishedAttachmentIsLeftOut) {
   EXPECT_EQ(Count("FINM"), 1);
 }
 
-TEST_F(TransferAgentTest, AFileThatChangesAfterItsUploadBeganEndsInFailed) {
+// A file that changes after its upload began (cut after 1 MiB) is sent
+// afresh, never resumed: resuming would put new bytes after old ones.
+TEST_F(TransferAgentTest, AFileChangedAfterItsUploadBeganIsSentAfresh) {
+  struct Case {
+    const char* what;
+    std::size_t newSize;
+    bool betweenRuns;  // else while the agent waits to connect again
+  };
+  const Case cases[] = {{"same size, new bytes, newer time", 3 * 1048576, true},
+                        {"larger", 4 * 1048576, true},
+                        {"smaller", 2 * 1048576, true},
+                        {"larger, while it waits", 4 * 1048576, false}};
   options.cutOnceAfterFileBytes = 1048576;
-  StartServer();
-  Queue("CHANGED-1", {3 * 1048576});
-  bool changed = false;
-  RunAgent(Once(), [&] {
-    // After the cut the file grows: every later attempt stops at once.
-    if (!changed && server->Transcript().size() > 3 && Count("NEWA") == 1 &&
-        agent && shown.str().find("connecting again") != std::string::npos) {
-      std::filesystem::resize_file(platform.Path("CHANGED-1-0.bin"), 4 * 1048576);
-      changed = true;
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const std::string id = "EDIT-" + std::to_string(++n);
+    const std::string queued = Queue(id, {3 * 1048576});
+    const std::string path = platform.Path(id + "-0.bin");
+    const std::string newBytes(c.newSize, static_cast<char>('a' + n));
+    const auto edit = [&] {
+      const auto before = std::filesystem::last_write_time(path);
+      testing::WriteBytes(path, newBytes);
+      std::filesystem::last_write_time(path, before + 2s);
+    };
+    StartServer();  // a fresh server: its first connection is cut
+    shown.str("");
+    bool edited = false;
+    RunAgent(Once(), [&] {
+      if (edited || shown.str().find("connecting again") == std::string::npos) return;
+      if (c.betweenRuns) {
+        agent->Stop();
+        return;
+      }
+      edit();
+      edited = true;
+    });
+    if (c.betweenRuns) {
+      ASSERT_EQ(QueueFiles(), std::vector<std::string>{id + ".txt"}) << shown.str();
+      const auto lines = testing::ReadCrLfLines(queued);
+      const auto noted = std::find(lines.begin(), lines.end(), "<AttachmentSize>");
+      ASSERT_NE(noted, lines.end()) << "the queue file keeps the file as its upload began";
+      EXPECT_EQ(noted[1], "3145728");
+      edit();
+      RunAgent(Once());
     }
-  });
-  ASSERT_TRUE(changed);
-  EXPECT_EQ(FailedFiles(), std::vector<std::string>{"CHANGED-1.txt"});
+    EXPECT_TRUE(QueueFiles().empty()) << shown.str();
+    EXPECT_TRUE(FailedFiles().empty()) << shown.str();
+    const auto record = testing::ReadCrLfLines(options.store + "/emails/" + id + ".txt");
+    std::vector<std::string> files;
+    for (auto line = record.begin(); line != record.end(); ++line) {
+      if (*line == "<Attachment>") files.push_back(line[1]);
+    }
+    ASSERT_EQ(files.size(), 1u);
+    EXPECT_TRUE(testing::ReadBytes(options.store + "/files/" + files[0]) == newBytes)
+        << "the server's file is not the new content";
+    const std::string log = testing::ReadBytes(ApplicationLog::Instance()->getLogFilePath());
+    EXPECT_NE(log.find(path + " changed since its upload began"), std::string::npos);
+  }
+}
+
+TEST_F(TransferAgentTest, AnEmailWhoseFinishIsAlwaysRefusedGoesToFailed) {
+  // The file is whole on the server after the first attempt; every later one
+  // resumes it (no new bytes) and is refused at the end.
+  options.script = [](const std::string& word, int) -> std::optional<std::string> {
+    if (word == "FINM") return "554 Refused";
+    return std::nullopt;
+  };
+  StartServer();
+  Queue("REFUSED-1", {100000});
+  RunAgent(Once());
+  EXPECT_EQ(FailedFiles(), std::vector<std::string>{"REFUSED-1.txt"});
+  EXPECT_EQ(Count("FINM"), 1 + agent::TransferAgent::kMostFruitlessAttempts)
+      << "the first attempt progressed, the five after it did not";
+  EXPECT_EQ(Count("RESA"), agent::TransferAgent::kMostFruitlessAttempts);
   EXPECT_NE(shown.str().find("failed 5 times in a row without progress"), std::string::npos)
       << shown.str();
+}
+
+TEST_F(TransferAgentTest, AnUploadCutAgainAndAgainWhileItAdvancesIsNotGivenUp) {
+  // Every server cuts its first connection after 1 MiB of file bytes; a new
+  // one (same port, same store) takes over after each cut.
+  options.cutOnceAfterFileBytes = 1048576;
+  StartServer();
+  options.port = server->Port();
+  Queue("CUTS-1", {8 * 1048576});
+  int cuts = 0;
+  RunAgent(Once(), [&] {
+    const std::string text = shown.str();
+    int waits = 0;
+    for (auto at = text.find("connecting again"); at != std::string::npos;
+         at = text.find("connecting again", at + 1)) {
+      ++waits;
+    }
+    if (waits > cuts) {
+      cuts = waits;
+      server.reset();
+      server.emplace(platform.eventLoop.Context(), options);
+    }
+  });
+  EXPECT_GT(cuts, agent::TransferAgent::kMostFruitlessAttempts);
+  EXPECT_TRUE(FailedFiles().empty()) << shown.str();
+  EXPECT_TRUE(QueueFiles().empty());
+  EXPECT_TRUE(StoredFile() == testing::ReadBytes(platform.Path("CUTS-1-0.bin"))) << "the file differs";
 }
 
 TEST_F(TransferAgentTest, AFileNamedOtherwiseIsTheOneKeptAndRemoved) {

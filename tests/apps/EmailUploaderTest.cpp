@@ -3,6 +3,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <sstream>
 
 #include "tests/apps/LoopbackServerFixture.h"
@@ -45,17 +46,39 @@ class EmailUploaderTest : public testing::LoopbackServerFixture {
 };
 
 TEST_F(EmailUploaderTest, ConnectsAgainAfterACutAndFinishes) {
+  // The cut comes within a second, before any progress tick, yet the server
+  // holds a mebibyte more: the one attempt without progress allowed is left.
   options.cutOnceAfterFileBytes = 1048576;
   StartServer();
   const std::string bytes(2 * 1048576, 'u');
   auto email = MessageWith(bytes);
-  cli::EmailUploader uploader(email, 5, out, err);
+  cli::EmailUploader uploader(email, 1, out, err);
   ASSERT_TRUE(Run(uploader)) << err.str();
-  EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure();
+  EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure() << "\n" << err.str();
   EXPECT_EQ(out.str(), "uploaded e-mail E-1: 2.00 MB in 1 file\n");
-  EXPECT_NE(err.str().find("connecting again (2 of 5)"), std::string::npos) << err.str();
+  EXPECT_NE(err.str().find("connecting again (1 of 1)"), std::string::npos) << err.str();
+  EXPECT_EQ(server->Transcript(), (std::vector<std::string>{"HELO", "LOGN", "NEWM", "NEWA", "HELO", "LOGN",
+                                                            "NEWM", "RESA", "FINA", "SUBJ", "FINM", "QUIT"}));
   const std::string id = email->get_attachments()[0]->get_ID();
   EXPECT_TRUE(testing::ReadBytes(server->Store().AttachmentPath(id)) == bytes);
+}
+
+TEST_F(EmailUploaderTest, AnEmailWhoseFinishIsAlwaysRefusedIsGivenUpAfterItsAttempts) {
+  // After the first connection the file is whole on the server: resuming it
+  // sends nothing new, and each finish is refused.
+  options.script = [](const std::string& word, int) -> std::optional<std::string> {
+    if (word == "FINM") return "554 Refused";
+    return std::nullopt;
+  };
+  StartServer();
+  cli::EmailUploader uploader(MessageWith(std::string(5000, 'w')), 3, out, err);
+  ASSERT_TRUE(Run(uploader)) << err.str();
+  EXPECT_FALSE(uploader.Succeeded());
+  EXPECT_NE(uploader.Failure().find("554 Refused"), std::string::npos) << uploader.Failure();
+  const auto& words = server->Transcript();
+  EXPECT_EQ(std::count(words.begin(), words.end(), "FINM"), 4) << "one with progress, three without";
+  EXPECT_EQ(std::count(words.begin(), words.end(), "RESA"), 3);
+  EXPECT_NE(err.str().find("connecting again (3 of 3)"), std::string::npos) << err.str();
 }
 
 TEST_F(EmailUploaderTest, ARefusedLoginFailsAtOnce) {

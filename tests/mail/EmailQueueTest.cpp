@@ -249,6 +249,11 @@ TEST_F(EmailQueueTest, AFileThatCannotBeReadMakesTheReaderFail) {
       {CrLf({"<Subject>", "cut short"}), errc::kInputPastEndOfFile},
       {CrLf({"<Body>", "no end"}), errc::kInputPastEndOfFile},
       {CrLf({"<AttachmentPath>", "/no/id/before", "</AttachmentPath>"}), kObjectNotSet},
+      {CrLf({"<AttachmentSize>", "-1", "</AttachmentSize>"}), errc::kTypeMismatch},
+      {CrLf({"<AttachmentSize>", " 12", "</AttachmentSize>"}), errc::kTypeMismatch},
+      {CrLf({"<AttachmentSize>", "18446744073709551616", "</AttachmentSize>"}), errc::kOverflow},
+      {CrLf({"<AttachmentModified>", "12x", "</AttachmentModified>"}), errc::kTypeMismatch},
+      {CrLf({"<AttachmentModified>", "", "</AttachmentModified>"}), errc::kTypeMismatch},
   };
   for (const auto& [bytes, number] : broken) {
     WriteBytes(QueueFile("bad"), bytes);
@@ -656,6 +661,53 @@ TEST_F(EmailQueueTest, ARewriteKeepsTheFileAsItWasButForTheChange) {
   EXPECT_EQ(again->get_Body(), "line one\r\nline two\r\n");
   EXPECT_EQ(FilesIn(queueFolder), std::vector<std::string>{"renamed.txt"});
   EXPECT_EQ(FilesIn(appFolder).size(), 1u) << "only settings.cfg: no temporary file is left";
+}
+
+// What TransferAgent notes of a file when its upload began goes after the
+// file's path, in its rewrites only: the add-in's file stays as it was.
+TEST_F(EmailQueueTest, WhatTheAgentNotedOfAFileIsKeptByRewritesOnly) {
+  auto email = NewEmail("N1");
+  const auto noted = FileOf("noted.bin", 3, "IA");
+  const auto plain = FileOf("plain.bin", 4);
+  const auto gone = FileOf("gone.bin", 5, "IG");
+  email->AddAttachment(noted);
+  email->AddAttachment(gone);
+  email->AddAttachment(plain);
+  queue->AddEmail(email);
+  const std::string asQueued = ReadBytes(QueueFile("N1"));
+  noted->set_UploadSize(3);
+  noted->set_UploadModified(1700000000123456789);  // beyond 32 bits
+  gone->set_UploadSize(5);
+  gone->set_UploadModified(-7);
+  queue->AddEmail(email);
+  EXPECT_EQ(ReadBytes(QueueFile("N1")), asQueued) << "the add-in's file never holds them";
+
+  queue->RewriteQueueFile(*email, QueueFile("N1"));
+  const std::string rewritten = ReadBytes(QueueFile("N1"));
+  EXPECT_NE(rewritten.find(CrLf({"<AttachmentPath>", noted->get_FilePath(), "</AttachmentPath>",
+                                 "<AttachmentSize>", "3", "</AttachmentSize>", "<AttachmentModified>",
+                                 "1700000000123456789", "</AttachmentModified>", "<AttachmentId>"})),
+            std::string::npos)
+      << rewritten;
+  EXPECT_NE(rewritten.find(CrLf({"<AttachmentSize>", "5", "</AttachmentSize>", "<AttachmentModified>",
+                                 "-7", "</AttachmentModified>"})),
+            std::string::npos);
+
+  // The gone file's entries follow a path the reader leaves out: they must
+  // not land on the file before it.
+  std::filesystem::remove(gone->get_FilePath());
+  const auto read = EmailQueue::ReadQueueFile(QueueFile("N1"));
+  ASSERT_EQ(read->NumberOfAttachments(), 2);
+  const auto& first = *read->get_attachments()[0];
+  const auto& second = *read->get_attachments()[1];
+  EXPECT_EQ(first.get_UploadSize(), 3u);
+  EXPECT_EQ(first.get_UploadModified(), 1700000000123456789);
+  EXPECT_EQ(second.get_FilePath(), plain->get_FilePath());
+  EXPECT_FALSE(second.get_UploadSize() || second.get_UploadModified());
+
+  queue->RewriteQueueFile(*read, QueueFile("N1"));
+  const auto again = EmailQueue::ReadQueueFile(QueueFile("N1"));
+  EXPECT_EQ(again->get_attachments()[0]->get_UploadModified(), 1700000000123456789);
 }
 
 }  // namespace

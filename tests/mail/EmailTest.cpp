@@ -2,7 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <filesystem>
+#include <functional>
 
 #include "tests/TestPlatform.h"
 
@@ -104,6 +106,75 @@ TEST_F(EmailTest, TheIdNamesTheQueueFile) {
   const LocalDateTime created = email.CreationDateTime();
   EXPECT_GE(created.year, 2024);
   EXPECT_THROW(Email().CreationDateTime(), Error) << "no ID";
+}
+
+// A file whose upload began and that changes afterwards starts afresh; one
+// that stayed, one never begun and one that is gone keep their ids.
+TEST_F(EmailTest, OnlyFilesChangedSinceTheirUploadBeganStartAfresh) {
+  using std::filesystem::last_write_time;
+  struct Case {
+    const char* what;
+    std::function<void(EmailAttachment&)> change;
+    bool afresh;
+  };
+  const std::vector<Case> cases = {
+      {"unchanged", [](EmailAttachment&) {}, false},
+      {"same size, new bytes, newer time",
+       [](EmailAttachment& file) {
+         const auto before = last_write_time(file.get_FilePath());
+         testing::WriteBytes(file.get_FilePath(), std::string(100, 'y'));
+         last_write_time(file.get_FilePath(), before + std::chrono::seconds(2));
+       },
+       true},
+      {"same bytes, older time",
+       [](EmailAttachment& file) {
+         last_write_time(file.get_FilePath(), last_write_time(file.get_FilePath()) - std::chrono::seconds(1));
+       },
+       true},
+      {"larger", [](EmailAttachment& file) { std::filesystem::resize_file(file.get_FilePath(), 101); }, true},
+      {"noted in half", [](EmailAttachment& file) { file.set_UploadModified(std::nullopt); }, true},
+      {"gone", [](EmailAttachment& file) { std::filesystem::remove(file.get_FilePath()); }, false},
+      {"never begun, then changed",
+       [](EmailAttachment& file) {
+         file.set_UploadSize(std::nullopt);
+         file.set_UploadModified(std::nullopt);
+         std::filesystem::resize_file(file.get_FilePath(), 50);
+       },
+       false},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Email email;
+    auto file = FileOf("file" + std::to_string(++n) + ".bin", 100);
+    file->set_ID("ID-" + std::to_string(n));
+    email.AddAttachment(file);
+    EXPECT_EQ(email.Size(), 100);
+    file->NoteUploadStart();
+    ASSERT_EQ(file->get_UploadSize(), 100u);
+    ASSERT_EQ(file->get_UploadModified(), platform.files.ModificationTime(file->get_FilePath()));
+    c.change(*file);
+
+    const std::vector<std::string> afresh = email.StartChangedFilesAfresh();
+    EXPECT_EQ(afresh, c.afresh ? std::vector<std::string>{file->get_FilePath()} : std::vector<std::string>{});
+    EXPECT_EQ(file->get_ID().empty(), c.afresh);
+    if (c.afresh) {
+      EXPECT_FALSE(file->get_UploadSize() || file->get_UploadModified()) << "noted again when it starts";
+    }
+    EXPECT_EQ(email.Size(), FileSizeOrZero(file->get_FilePath())) << "every file is measured again";
+    EXPECT_FALSE(file->FileSizeHasChanged());
+  }
+}
+
+TEST_F(EmailTest, AResumedFileKeepsWhatItsFirstAttemptNoted) {
+  auto file = FileOf("kept.bin", 10);
+  file->NoteUploadStart();
+  const auto noted = file->get_UploadModified();
+  std::filesystem::resize_file(file->get_FilePath(), 20);
+  file->NoteUploadStart();
+  EXPECT_EQ(file->get_UploadSize(), 10u);
+  EXPECT_EQ(file->get_UploadModified(), noted);
+  EXPECT_TRUE(file->ChangedSinceUploadBegan());
 }
 
 TEST(EmailAttachmentTest, TheFileNameFollowsThePath) {
