@@ -17,8 +17,11 @@
 //   Q        the owner cancels            D        the owner disconnects
 // Checked: command lines are whole lines; the bytes of a file go out in
 // pieces of at most 1460 bytes after the zero block, in order without gaps,
-// up to its end before the end marker; EmailFinished follows FINM,
-// ConnectedToServer follows LOGN; the state and byte count stay in range.
+// up to its end before the end marker; no body line is the body's end;
+// EmailFinished follows FINM and never a refusal (a reply beginning with 5)
+// that came alone, ConnectedToServer follows LOGN; nothing goes out after
+// QUIT on one connection, and a connection sends QUIT at most once; the
+// state and byte count stay in range.
 #include <algorithm>
 #include <charconv>
 #include <map>
@@ -81,7 +84,8 @@ std::shared_ptr<Email> MakeEmail(std::uint8_t variant) {
     email->AddRecipient("a@example.org");
     email->AddRecipient("b@example.org");
   }
-  const char* const bodies[] = {"", "Hello\r\nthe files\r\nare here", "one\r\ntwo\r\n", "  \r\n "};
+  // The third holds lines that read like the end of the body.
+  const char* const bodies[] = {"", "Hello\r\nthe files\r\nare here", "one\r\nFINB\r\nFINB \r\n", "  \r\n "};
   email->set_Body(bodies[variant >> 6]);
   return email;
 }
@@ -133,8 +137,19 @@ class Session : public ServerCommunicatorEvents {
       case 'E': socket_.Fail(Number(arg, wsk::kConnectionReset)); break;
       case 'T': Sandbox().AdvanceTime(std::chrono::seconds(std::min(Number(arg, 1), 120))); break;
       case 'F': socket_.failSendsWith = Number(arg, 0); break;
-      case 'A': socket_.Accept(); break;
-      case 'N': client_.ConnectToServer(); break;
+      case 'A':
+        CheckSends();
+        socket_.Accept();
+        quitSent_ = false;  // the scripted socket is connected anew
+        inBody_ = false;
+        break;
+      case 'N':
+        CheckSends();
+        client_.ConnectToServer();
+        quitSent_ = false;
+        inBody_ = false;
+        lastCommand_.clear();
+        break;
       case 'M': SendEmail(); break;
       case 'Q': client_.CancelTransfer(); break;
       case 'D': client_.Disconnect(); break;
@@ -168,9 +183,14 @@ class Session : public ServerCommunicatorEvents {
     FUZZ_CHECK(lastCommand_ == "LOGN", "logged in after " + Shown(lastCommand_));
     idle_ = true;
   }
+  void DisconnectedFromServer() override {
+    CheckSends();
+    inBody_ = false;  // what goes out next is no body line
+  }
   void EmailFinished(double, std::int32_t) override {
     CheckSends();
     FUZZ_CHECK(lastCommand_ == "FINM", "an e-mail finished after " + Shown(lastCommand_));
+    FUZZ_CHECK(soleLine_.empty() || soleLine_.front() != '5', "an e-mail finished on " + Shown(soleLine_));
     idle_ = true;
     email_ = MakeEmail(variant_);  // the next e-mail
   }
@@ -232,12 +252,20 @@ class Session : public ServerCommunicatorEvents {
     }
   }
 
-  void Reply(const std::string& reply) { socket_.Receive(reply); }
+  void Reply(const std::string& reply) { Deliver(reply); }
 
   void Arrive(const std::string& data) {
     batched_ += data;
     if (batch_ > 0 && --batch_ > 0) return;
-    if (!batched_.empty()) socket_.Receive(std::exchange(batched_, ""));
+    if (!batched_.empty()) Deliver(std::exchange(batched_, ""));
+  }
+
+  // Data arrives; a read of exactly one line is kept for the checks.
+  void Deliver(const std::string& data) {
+    const auto end = data.find("\r\n");
+    soleLine_ = end != std::string::npos && end + 2 == data.size() ? data.substr(0, end) : "";
+    socket_.Receive(data);
+    soleLine_.clear();
   }
 
   // Looks at everything sent since the last look.
@@ -259,12 +287,31 @@ class Session : public ServerCommunicatorEvents {
     FUZZ_CHECK(line.size() >= 2 && line.ends_with("\r\n") &&
                    line.find_first_of("\r\n") == line.size() - 2,
                "not one line: " + Shown(line));
+    FUZZ_CHECK(!quitSent_, "sent after QUIT: " + Shown(line));
     const std::string word = line.substr(0, 4);
+    if (inBody_) {
+      // After BODY: the body's next line, with a blank more if it reads like
+      // the end, or else a command; only the client's own end is "FINB", and
+      // every line goes before it.
+      const std::vector<std::string> lines = protocol::BodyLines(email_->get_Body());
+      if (bodyLinesSent_ < lines.size() && line == protocol::BodyLineOut(lines[bodyLinesSent_]) + "\r\n") {
+        lastCommand_ = "body line";
+        ++bodyLinesSent_;
+        return;
+      }
+      if (line == "FINB\r\n") {
+        FUZZ_CHECK(bodyLinesSent_ == lines.size(), "the body ended after " + std::to_string(bodyLinesSent_) +
+                                                       " of " + std::to_string(lines.size()) + " lines");
+      }
+    }
+    inBody_ = word == "BODY";
+    bodyLinesSent_ = 0;
     if (word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string::npos) {
       lastCommand_ = word;
     } else {
       lastCommand_ = "body line";
     }
+    if (word == "QUIT") quitSent_ = true;
     if (word == "RESA") {
       // "RESA <id>, 0": the size of the file with that id picks the resume point.
       const std::string id = line.substr(5, line.find(", ") - 5);
@@ -278,6 +325,7 @@ class Session : public ServerCommunicatorEvents {
   }
 
   void CheckBytes(const std::string& bytes) {
+    FUZZ_CHECK(!quitSent_, "file bytes sent after QUIT: " + std::to_string(bytes.size()));
     if (bytes == std::string(protocol::kZeroBlockSize, '\0')) {
       FUZZ_CHECK(file_ != nullptr, "a zero block outside a file");
       FUZZ_CHECK(!zeroBlockSent_ || broken_, "a second zero block for one file");
@@ -314,6 +362,10 @@ class Session : public ServerCommunicatorEvents {
   int batch_ = 0;  // R and P steps still to collect
   std::string batched_;
   std::string lastCommand_;
+  bool quitSent_ = false;  // on this connection
+  bool inBody_ = false;    // BODY went out: the body's lines may follow
+  std::size_t bodyLinesSent_ = 0;
+  std::string soleLine_;   // the one line of the read under way, if it held one
   std::size_t resumedSize_ = 0;
   int ids_ = 0;
   // The file under way, what of it went out, and whether a failed send left a gap.

@@ -74,12 +74,16 @@ class FileSystem {
   // Moves `from` onto `to` in one step, replacing `to` if it exists.
   virtual void MoveReplacing(const std::string& from, const std::string& to) = 0;
 
+  // Opens an existing regular file; like OpenBinaryForReading, it never
+  // blocks and refuses anything else.
   virtual std::unique_ptr<TextReader> OpenTextForReading(const std::string& path) = 0;
-  // Creates the file when missing (with `access`), else extends it.
+  // Creates the file when missing (with `access`), else extends it; Private
+  // also narrows an existing file to its owner.
   virtual std::unique_ptr<TextWriter> OpenTextForAppending(const std::string& path,
                                                            FileAccess access) = 0;
-  // Opens an existing file for reading only; other programs may go on
-  // reading and writing it.
+  // Opens an existing regular file for reading only; other programs may go on
+  // reading and writing it. The opening never blocks: a folder, a FIFO (which
+  // would wait for a writer) or a device is refused with errc::kPathFileAccess.
   virtual std::unique_ptr<BinaryReader> OpenBinaryForReading(const std::string& path) = 0;
 };
 

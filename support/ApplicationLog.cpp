@@ -1,5 +1,6 @@
 #include "support/ApplicationLog.h"
 
+#include <algorithm>
 #include <cstdio>
 
 #include "platform/Platform.h"
@@ -15,6 +16,16 @@ std::string TwoDigits(int value) {
 }
 
 }  // namespace
+
+std::string Printable(std::string_view text, std::size_t most) {
+  const std::size_t kept = std::min(text.size(), most);
+  std::string shown(text.substr(0, kept));
+  for (char& c : shown) {
+    if (static_cast<unsigned char>(c) < 0x20 || c == 0x7f) c = '?';
+  }
+  if (kept < text.size()) shown += "... (" + std::to_string(text.size()) + " bytes)";
+  return shown;
+}
 
 ApplicationLog::ApplicationLog() {
   const Platform& platform = ThePlatform();
@@ -46,9 +57,10 @@ void ApplicationLog::OpenFile() {
     // The installation provides the folder; make it when it went missing.
     if (!files.FolderExists(logDirectory_)) {
       if (!files.FolderExists(tempDirectory_)) files.CreateFolder(tempDirectory_, FileAccess::Shared);
-      files.CreateFolder(logDirectory_, FileAccess::Shared);
+      files.CreateFolder(logDirectory_, FileAccess::Private);
     }
-    logFile_ = files.OpenTextForAppending(logFilePath_, FileAccess::Shared);
+    // Private also narrows a file that an older version made for everyone.
+    logFile_ = files.OpenTextForAppending(logFilePath_, FileAccess::Private);
   } catch (const Error&) {
     logFile_.reset();
   }

@@ -3,16 +3,27 @@
 // "<local date and time> - <message>" CR LF, optionally mirrored into the
 // debug window. The file is chosen at creation and kept open; any number of
 // log objects may append to it. A log that cannot be written never fails its
-// caller: the add-in goes on without it.
+// caller: the add-in goes on without it. The log holds e-mail IDs, which
+// complete download links: the folder and the files are the owner's only
+// (FileAccess::Private). Text from outside goes in through Printable.
 #pragma once
 
+#include <cstddef>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "platform/FileSystem.h"
 #include "support/frmLog.h"
 
 namespace dwl {
+
+// Text from outside (a server's reply, say) made fit for the log or a
+// message on a terminal: every control character (a byte below 0x20, or
+// 0x7f) becomes "?", so the text can neither break a log line nor steer a
+// terminal; text of more than `most` bytes is cut there and ends in
+// "... (N bytes)" with its whole length.
+std::string Printable(std::string_view text, std::size_t most = std::string_view::npos);
 
 class ApplicationLog {
  public:

@@ -20,10 +20,6 @@ constexpr const char* kPortAdvice =
 constexpr const char* kIllegalSize = "Illegal e-mail size. Dropwell will now exit.";
 constexpr const char* kUnrecoverable =
     "Please restart Dropwell because an unrecoverable error has occured.";
-constexpr const char* kRecipientRefused =
-    "Illegal reply from server when adding recipient to e-mail. Dropwell will now exit.";
-constexpr const char* kBodyRefused =
-    "Illegal reply from server when adding body to e-mail. Dropwell will now exit.";
 
 // Runs `step` and forgets any failure it throws.
 template <class Step>
@@ -134,6 +130,11 @@ void ServerCommunicator::ConnectToServer() {
   // Nothing of an interrupted upload may leak into the next one.
   ResetUpload();
   replies_.Clear();
+  quitSent_ = false;
+  quitAnswered_ = false;
+  replyDue_ = false;
+  unexpectedReplies_ = 0;
+  ++ends_;
   Ignoring([this] {
     Log("ServerCommunicator.ConnectToServer(): close winsock connection");
     Socket().Close();
@@ -165,6 +166,8 @@ std::string MessageOnOneLine(const std::string& message) {
 void ServerCommunicator::CancelTransfer() {
   Log("Start ServerCommunicator.CancelTransfer()");
   cancelling_ = true;
+  ++ends_;
+  quitAnswered_ = false;
   bool closed = false;
   Ignoring([&] {
     if (Connected()) {
@@ -183,7 +186,15 @@ void ServerCommunicator::CancelTransfer() {
 
 void ServerCommunicator::Disconnect() {
   state_ = kDisconnecting;
-  if (Connected()) SendIgnoringErrors(protocol::CommandLine("QUIT"));
+  ++ends_;
+  m_objBytesTransferredUpdate.StopTimer();
+  if (Connected() && !quitSent_) {
+    quitSent_ = true;
+    SendIgnoringErrors(protocol::CommandLine("QUIT"));
+    // A server that neither answers nor closes must not keep the owner
+    // waiting: the reply time-out ends the connection (m_objTimeOut_TimeOut).
+    Ignoring([this] { m_objTimeOut.StartTimer(); });
+  }
 }
 
 void ServerCommunicator::OnDataArrival(std::size_t) {
@@ -197,9 +208,17 @@ void ServerCommunicator::OnDataArrival(std::size_t) {
     Ignoring([&] { text = Socket().GetData(); });
     replies_.Append(text);
     bool finished = true;
-    // A reply's handling may reconnect, which empties the framer.
-    while (std::optional<std::string> reply = replies_.NextLine()) finished = HandleReply(*reply);
-    if (replies_.TooLong()) {
+    const std::uint64_t ends = ends_;
+    while (ends_ == ends) {
+      const std::optional<std::string> reply = replies_.NextLine();
+      if (!reply) break;
+      finished = HandleReply(*reply);
+    }
+    if (ends_ != ends) {
+      // The reply ended the connection or the upload (or the owner did, or
+      // reconnected): the lines that came with it belong to nothing now.
+      replies_.Clear();
+    } else if (replies_.TooLong()) {
       replies_.Clear();
       EndUpload("The server sent a reply without a line end.");
     }
@@ -207,13 +226,83 @@ void ServerCommunicator::OnDataArrival(std::size_t) {
   });
 }
 
+std::string ServerCommunicator::Quoted(const std::string& reply) {
+  return Printable(protocol::WithoutLineEnd(reply), kMostReplyShown);
+}
+
+bool ServerCommunicator::ExpectsReply() const {
+  if (quitAnswered_) return false;  // only the close may follow
+  switch (state_) {
+    case kReady: return replyDue_;
+    case kSendingAttachmentData:
+    case kSendingBodyLines: return false;
+    default: return true;
+  }
+}
+
+void ServerCommunicator::UnexpectedReply() {
+  if (++unexpectedReplies_ < kMostUnexpectedReplies) return;
+  const std::string message = "The server sent " + std::to_string(unexpectedReplies_) +
+                              " replies that the client did not expect.";
+  if (!quitSent_) {
+    EndUpload(message);
+    return;
+  }
+  // QUIT is out already: the client closes the connection itself.
+  log_->AddMessage("ServerCommunicator: " + message);
+  ProcessConnectionError(wsk::kConnectionAborted);
+}
+
+bool ServerCommunicator::StepCanBeRefused() const {
+  switch (state_) {
+    case kReady:
+    case kAwaitingFinishReply:
+    case kAwaitingSubjectReply:
+    case kSendingRecipients:
+    case kAwaitingBodyReply: return true;
+    default: return false;
+  }
+}
+
+std::string ServerCommunicator::RefusedStep() const {
+  switch (state_) {
+    case kReady:
+      return currentAttachment_ != nullptr ? "the file " + currentAttachment_->get_Filename() : "the e-mail";
+    case kAwaitingSubjectReply: return "the subject";
+    case kSendingRecipients:
+      if (currentMessage_ != nullptr && recipientIndex_ > 0 &&
+          recipientIndex_ <= currentMessage_->NumberOfRecipients()) {
+        return "the recipient " + currentMessage_->get_Recipients()[static_cast<std::size_t>(recipientIndex_ - 1)];
+      }
+      return "the download password";
+    case kAwaitingBodyReply: return "the body";
+    case kAwaitingFinishReply: return "to finish the e-mail";
+    default: return "the step";
+  }
+}
+
+void ServerCommunicator::Refused(const std::string& reply) {
+  EndUpload("The server refused " + RefusedStep() + ": " + Quoted(reply));
+}
+
 bool ServerCommunicator::HandleReply(const std::string& reply) {
-  Log("clientstatus=" + std::to_string(state_) + "\t receiveddata: " + reply);
+  Log("clientstatus=" + std::to_string(state_) + "\t receiveddata: " + Quoted(reply));
   if (!reply.empty() && reply.front() == '0' && state_ != kAwaitingAttachmentReply &&
       reply.find("411") == std::string::npos) {
+    UnexpectedReply();
     return false;
   }
+  if (!ExpectsReply()) {
+    UnexpectedReply();
+    return true;
+  }
+  if (state_ == kReady) replyDue_ = false;
   const std::string code = protocol::ReplyCode(reply);
+  if (protocol::IsRefusal(code) && StepCanBeRefused()) {
+    m_objTimeOut.StopTimer();
+    Refused(reply);
+    return true;
+  }
   switch (state_) {
     case kAwaitingGreeting:
       m_objTimeOut.Reset();
@@ -252,8 +341,7 @@ bool ServerCommunicator::HandleReply(const std::string& reply) {
       if (code == "410" || code == "420" || code == "430") {
         SendAttachmentData(reply);
       } else {
-        EndUpload("Unexpected reply from server when adding a file to the e-mail: " +
-                  std::string(protocol::WithoutLineEnd(reply)));
+        EndUpload("Unexpected reply from server when adding a file to the e-mail: " + Quoted(reply));
       }
       break;
     case kAwaitingFinishReply:
@@ -261,9 +349,15 @@ bool ServerCommunicator::HandleReply(const std::string& reply) {
       ProcessFinishReply(reply);
       break;
     case kDisconnecting:
-      m_objTimeOut.StopTimer();
       m_objBytesTransferredUpdate.StopTimer();
       state_ = kAwaitingGreeting;
+      if (quitSent_) {
+        // The answer to QUIT: the close must still come within the reply
+        // time-out, which goes on running.
+        quitAnswered_ = true;
+      } else {
+        m_objTimeOut.StopTimer();
+      }
       break;
     case kAwaitingSubjectReply:
       SendPassword();
@@ -292,6 +386,14 @@ void ServerCommunicator::OnSendComplete() {
 void ServerCommunicator::OnClose() {
   Entry("Socket_Close", [this] {
     Log("ServerCommunicator.Socket_Close(): socket has been closed.");
+    // The connection is over: nothing is awaited on it any more, and a late
+    // time-out must not close the next connection the owner opens.
+    m_objTimeOut.StopTimer();
+    m_objBytesTransferredUpdate.StopTimer();
+    file_.reset();
+    quitAnswered_ = false;
+    state_ = kAwaitingGreeting;
+    ++ends_;
     Events().DisconnectedFromServer();
   });
 }
@@ -307,6 +409,8 @@ void ServerCommunicator::OnError(int number, const std::string& description) {
 void ServerCommunicator::ProcessConnectionError(int number) {
   m_objTimeOut.StopTimer();
   m_objBytesTransferredUpdate.StopTimer();
+  quitAnswered_ = false;
+  ++ends_;
   if (number != wsk::kConnectionAborted) {
     Events().ErrorOccured(std::string(kConnectionLost) + "\r\n" + kPortAdvice + "\r\n(wsk: " +
                             std::to_string(number) + ")");
@@ -338,6 +442,7 @@ void ServerCommunicator::SendEmail(std::shared_ptr<Email> email) {
   bodyLineIndex_ = 0;
   recipientIndex_ = 0;
   ResetUpload();
+  replyDue_ = true;
   Ignoring([this] { m_objTimeOut.StartTimer(); });
   Email& message = *currentMessage_;
   SendIgnoringErrors(protocol::CommandLine(message.get_CreatedOnServer() ? "RESM" : "NEWM",
@@ -378,7 +483,7 @@ void ServerCommunicator::StartSendingAttachment() {
 }
 
 bool ServerCommunicator::OpenAttachment(const std::string& reply, const std::string& code) {
-  const std::string shown(protocol::WithoutLineEnd(reply));
+  const std::string shown = Quoted(reply);
   if (currentAttachment_ == nullptr) {
     EndUpload("Unexpected reply from server: no file is under way: " + shown);
     return false;
@@ -481,6 +586,7 @@ void ServerCommunicator::SendAttachmentData(const std::string& reply) {
     m_objTimeOut.Reset();
     file_.reset();
     state_ = kReady;
+    replyDue_ = true;  // the server's verdict on the file
     Events().AttachmentFinished(*currentAttachment_);
     readPosition_ = 0;
     ++attachmentIndex_;
@@ -505,8 +611,7 @@ void ServerCommunicator::SendNextRecipient(const std::string& reply) {
   const std::int32_t recipients = currentMessage_->NumberOfRecipients();
   if (recipients > 0) {
     if (!reply.empty() && protocol::ReplyCode(reply) != "350") {
-      ShowCritical(kRecipientRefused);
-      Disconnect();
+      Refused(reply);
     } else if (recipients > recipientIndex_) {
       const std::string address =
           currentMessage_->get_Recipients()[static_cast<std::size_t>(recipientIndex_)];
@@ -533,7 +638,8 @@ void ServerCommunicator::SendBody(const std::string& reply) {
       const std::vector<std::string> lines = protocol::BodyLines(body);
       if (static_cast<std::int32_t>(lines.size()) > bodyLineIndex_) {
         state_ = kSendingBodyLines;
-        const std::string& line = lines[static_cast<std::size_t>(bodyLineIndex_)];
+        // A line that reads like the end of the body goes out with a blank more.
+        const std::string line = protocol::BodyLineOut(lines[static_cast<std::size_t>(bodyLineIndex_)]);
         ++bodyLineIndex_;
         SendOrFail(line + std::string(protocol::kLineEnd));
       } else {
@@ -544,8 +650,7 @@ void ServerCommunicator::SendBody(const std::string& reply) {
       state_ = kAwaitingFinishReply;
       SendOrFail(protocol::CommandLine("FINM"));
     } else {
-      ShowCritical(kBodyRefused);
-      Disconnect();
+      Refused(reply);
     }
   } else {
     state_ = kAwaitingFinishReply;
@@ -557,8 +662,7 @@ void ServerCommunicator::SendBody(const std::string& reply) {
 void ServerCommunicator::ProcessFinishReply(const std::string& reply) {
   const std::optional<protocol::FinishValues> values = protocol::ParseFinishReply(reply);
   if (!values) {
-    EndUpload("Unexpected reply from server when finishing the e-mail: " +
-              std::string(protocol::WithoutLineEnd(reply)));
+    EndUpload("Unexpected reply from server when finishing the e-mail: " + Quoted(reply));
     return;
   }
   state_ = kReady;

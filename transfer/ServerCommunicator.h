@@ -10,6 +10,17 @@
 // DisconnectedFromServer) connect again and send the same e-mail again: its
 // files resume where the server stopped.
 //
+// A reply that refuses a step (its code begins with "5": after NEWM or RESM,
+// after a file's end, after SUBJ, PASS, RECP, BODY, FINB or FINM) ends the
+// upload as a failure: ErrorOccured, and QUIT. After QUIT the server has the
+// reply time-out to close the connection; then the client closes it itself
+// and raises DisconnectedFromServer. Lines that came in one read after a
+// reply that ended the connection or the upload are not handled, and after
+// kMostUnexpectedReplies replies that no state expects (while file bytes or
+// body lines flow, after the answer to QUIT, lines beginning with "0") the
+// upload ends. Replies reach the log and the owner's messages cleaned of
+// control characters and cut (Printable).
+//
 // Single-threaded and never blocking: every step runs in an owner call, a
 // socket event or a timer tick. Events are raised synchronously; a handler
 // may call back into the object but must not destroy it.
@@ -71,6 +82,10 @@ class ServerCommunicator : private TcpSocketEvents {
   };
   static constexpr std::int32_t kReplyTimeOutSeconds = 20;
   static constexpr std::int32_t kProgressSeconds = 1;
+  // Replies on one connection that the client did not expect before it ends the upload.
+  static constexpr std::int32_t kMostUnexpectedReplies = 100;
+  // The most characters of a reply that the log or a message quotes.
+  static constexpr std::size_t kMostReplyShown = 200;
 
   // Needs the platform's event loop for its timers.
   ServerCommunicator();
@@ -107,6 +122,16 @@ class ServerCommunicator : private TcpSocketEvents {
 
   // Returns false for a reply ignored by the rule for data beginning with "0".
   bool HandleReply(const std::string& reply);
+  // Whether the state waits for a reply now.
+  bool ExpectsReply() const;
+  // Counts a reply that no state expects; ends the upload at the limit.
+  void UnexpectedReply();
+  // Whether a refusal in this state ends the upload, and what it refused.
+  bool StepCanBeRefused() const;
+  std::string RefusedStep() const;
+  void Refused(const std::string& reply);
+  // The reply as the log and messages show it.
+  static std::string Quoted(const std::string& reply);
   void StartSendingAttachment();
   void SendAttachmentData(const std::string& reply);
   bool OpenAttachment(const std::string& reply, const std::string& code);
@@ -150,6 +175,15 @@ class ServerCommunicator : private TcpSocketEvents {
   std::int64_t bytesTransferred_ = 0;
   std::int64_t fileBytesSent_ = 0;
   bool cancelling_ = false;
+  // QUIT went out on this connection; its answer came (only the close may follow).
+  bool quitSent_ = false;
+  bool quitAnswered_ = false;
+  // In kReady: the answer to NEWM or RESM, or to a file's end, is due.
+  bool replyDue_ = false;
+  std::int32_t unexpectedReplies_ = 0;
+  // Grows whenever a connection or an upload ends or a new connection starts:
+  // a read stops handling its lines after a reply that changed it.
+  std::uint64_t ends_ = 0;
   CTimeout m_objTimeOut;
   CTimeout m_objBytesTransferredUpdate;
   TcpSocket* objServerSocket = nullptr;

@@ -60,6 +60,8 @@ std::string SizeText(double size) {
 
 std::string ReplyCode(std::string_view reply) { return std::string(reply.substr(0, 3)); }
 
+bool IsRefusal(std::string_view reply) { return !reply.empty() && reply.front() == '5'; }
+
 std::string LastWord(std::string_view reply) {
   const auto blank = reply.rfind(' ');
   return std::string(blank == std::string_view::npos ? reply : reply.substr(blank + 1));
@@ -111,8 +113,9 @@ std::optional<FinishValues> ParseFinishReply(std::string_view reply) {
   const char* firstEnd = first.data() + first.size();
   const auto parsed = std::from_chars(first.data(), firstEnd, values.megabytes);
   if (first.empty() || parsed.ec != std::errc() || parsed.ptr != firstEnd) return std::nullopt;
+  if (!std::isfinite(values.megabytes) || values.megabytes < 0) return std::nullopt;
   const std::optional<std::int32_t> files = WholeText<std::int32_t>(second);
-  if (!files) return std::nullopt;
+  if (!files || *files < 0) return std::nullopt;
   values.files = *files;
   return values;
 }
@@ -157,6 +160,27 @@ std::vector<std::string> BodyLines(std::string_view body) {
     body.remove_prefix(end + 2);
   }
   return lines;
+}
+
+namespace {
+
+// Whether `line` is "FINB" and at least `blanks` blanks, and nothing else.
+bool BodyEndWithBlanks(std::string_view line, std::size_t blanks) {
+  if (line.size() < kBodyEnd.size() + blanks || line.substr(0, kBodyEnd.size()) != kBodyEnd) return false;
+  return line.find_first_not_of(' ', kBodyEnd.size()) == std::string_view::npos;
+}
+
+}  // namespace
+
+std::string BodyLineOut(std::string_view line) {
+  std::string out(line);
+  if (BodyEndWithBlanks(line, 0)) out += ' ';
+  return out;
+}
+
+std::string BodyLineIn(std::string_view line) {
+  if (BodyEndWithBlanks(line, 1)) line.remove_suffix(1);
+  return std::string(line);
 }
 
 bool BodyIsEmpty(std::string_view body) {

@@ -37,6 +37,9 @@ std::string SizeText(double size);
 
 // The code: the reply's first three characters.
 std::string ReplyCode(std::string_view reply);
+// Whether the reply refuses what it answers: its code begins with "5". The
+// positive codes are 2xx, 3xx and the 4xx that answer NEWA and RESA.
+bool IsRefusal(std::string_view reply);
 // The text after the reply's last blank, or the whole reply without one; a
 // line end stays part of it.
 std::string LastWord(std::string_view reply);
@@ -49,7 +52,8 @@ std::optional<std::string> AttachmentId(std::string_view reply);
 // 2^63 - 2 follows the prefix (blanks and the line end around it allowed).
 std::optional<std::uint64_t> ResumeOffset(std::string_view reply);
 
-// The two values of the answer to FINM: "250 12.5, 3" CR LF.
+// The two values of the answer to FINM: "250 12.5, 3" CR LF; nullopt unless
+// both are there, the megabytes a finite number and neither below 0.
 struct FinishValues {
   double megabytes = 0;
   std::int32_t files = 0;
@@ -70,6 +74,15 @@ Command ParseCommandLine(std::string_view line);
 
 // The body's lines: split at every CR LF (a trailing CR LF ends in an empty line).
 std::vector<std::string> BodyLines(std::string_view body);
+// The line that ends the body on the wire: "FINB", exactly.
+inline constexpr std::string_view kBodyEnd = "FINB";
+// A body line as the client sends it: a line of "FINB" and none or more
+// blanks gets one blank more (as a queue file writes a "</Body>" line), so
+// that no body line ends the body early; every other line goes as it is.
+std::string BodyLineOut(std::string_view line);
+// A body line as the server keeps it (any line but kBodyEnd): a line of
+// "FINB" and one or more blanks loses one blank.
+std::string BodyLineIn(std::string_view line);
 // Whether the body holds nothing but blanks and CR LF pairs.
 bool BodyIsEmpty(std::string_view body);
 

@@ -7,6 +7,7 @@
 
 #include <cerrno>
 #include <ctime>
+#include <utility>
 
 #include "platform/portable/PortableClock.h"
 #include "platform/portable/PosixError.h"
@@ -25,6 +26,7 @@ class ScopedFd {
   ScopedFd(const ScopedFd&) = delete;
   ScopedFd& operator=(const ScopedFd&) = delete;
   int get() const { return fd_; }
+  int release() { return std::exchange(fd_, -1); }
 
  private:
   int fd_;
@@ -141,6 +143,24 @@ class PosixBinaryReader : public BinaryReader {
 mode_t FileMode(FileAccess access) { return access == FileAccess::Private ? 0600 : 0644; }
 mode_t FolderMode(FileAccess access) { return access == FileAccess::Private ? 0700 : 0755; }
 
+// Opens a regular file for reading without ever blocking: opening a FIFO
+// waits for a writer, which may never come, and a device may hang the same
+// way. The file is opened non-blocking, looked at, and anything but a regular
+// file is refused (errc::kPathFileAccess, "Is a folder" or "Not a file"); a
+// regular file's descriptor then blocks as usual.
+int OpenRegularForReading(const std::string& path, const char* source) {
+  const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) throw PosixError(errno, source, path);
+  ScopedFd opened(fd);
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) throw PosixError(errno, source, path);
+  if (S_ISDIR(st.st_mode)) throw Error(errc::kPathFileAccess, source, "Is a folder: " + path);
+  if (!S_ISREG(st.st_mode)) throw Error(errc::kPathFileAccess, source, "Not a file: " + path);
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags < 0 || ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK) != 0) throw PosixError(errno, source, path);
+  return opened.release();
+}
+
 }  // namespace
 
 bool PortableFileSystem::FileExists(const std::string& path) {
@@ -226,14 +246,7 @@ void PortableFileSystem::MoveReplacing(const std::string& from, const std::strin
 }
 
 std::unique_ptr<TextReader> PortableFileSystem::OpenTextForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw PosixError(errno, "FileSystem.OpenTextForReading", path);
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
-    ::close(fd);
-    throw Error(errc::kPathFileAccess, "FileSystem.OpenTextForReading", "Is a folder: " + path);
-  }
-  return std::make_unique<PosixTextReader>(fd, path);
+  return std::make_unique<PosixTextReader>(OpenRegularForReading(path, "FileSystem.OpenTextForReading"), path);
 }
 
 std::unique_ptr<TextWriter> PortableFileSystem::OpenTextForAppending(const std::string& path,
@@ -241,18 +254,21 @@ std::unique_ptr<TextWriter> PortableFileSystem::OpenTextForAppending(const std::
   const int fd =
       ::open(path.c_str(), O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC, FileMode(access));
   if (fd < 0) throw PosixError(errno, "FileSystem.OpenTextForAppending", path);
-  return std::make_unique<PosixTextWriter>(fd, path);
+  auto writer = std::make_unique<PosixTextWriter>(fd, path);
+  if (access == FileAccess::Private) {
+    // A file made before for everyone becomes the owner's only.
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) throw PosixError(errno, "FileSystem.OpenTextForAppending", path);
+    if (S_ISREG(st.st_mode) && (st.st_mode & 077) != 0 && ::fchmod(fd, st.st_mode & 0700) != 0) {
+      throw PosixError(errno, "FileSystem.OpenTextForAppending", path);
+    }
+  }
+  return writer;
 }
 
 std::unique_ptr<BinaryReader> PortableFileSystem::OpenBinaryForReading(const std::string& path) {
-  const int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0) throw PosixError(errno, "FileSystem.OpenBinaryForReading", path);
-  struct stat st {};
-  if (::fstat(fd, &st) == 0 && !S_ISREG(st.st_mode)) {
-    ::close(fd);
-    throw Error(errc::kPathFileAccess, "FileSystem.OpenBinaryForReading", "Not a file: " + path);
-  }
-  return std::make_unique<PosixBinaryReader>(fd, path);
+  return std::make_unique<PosixBinaryReader>(OpenRegularForReading(path, "FileSystem.OpenBinaryForReading"),
+                                             path);
 }
 
 }  // namespace dwl::portable

@@ -1,7 +1,9 @@
 // The transfer client against the reference server, over loopback, on one loop.
 #include <asio/ip/tcp.hpp>
 #include <gtest/gtest.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <random>
 #include <sstream>
 
@@ -333,6 +335,83 @@ TEST_F(TransferServerTest, ASilentServerTimesOutAfter20SecondsOfTestTime) {
   platform.AdvanceTime(1s);
   EXPECT_EQ(c.owner.seen, std::vector<std::string>{"DisconnectedFromServer"});
   EXPECT_EQ(c.socket->State(), SocketState::Closed);
+}
+
+TEST_F(TransferServerTest, BodyLinesThatLookLikeCommandsArriveAsBodyLines) {
+  StartServer();
+  auto email = Message({});
+  email->AddRecipient("a@example.org");
+  email->set_Body("FINB\r\nFINB \r\nRECP x@example.org\r\nFINM\r\nFINB  \r\nlast");
+  Client c;
+  Connect(c);
+  Upload(c, email);
+  ASSERT_TRUE(c.owner.finished) << ::testing::PrintToString(c.owner.errors);
+  EXPECT_EQ(server->Transcript(),
+            (std::vector<std::string>{"HELO", "LOGN", "NEWM", "SUBJ", "RECP", "BODY", "FINB", "FINM"}));
+  std::vector<std::string> recipients;
+  std::vector<std::string> bodyLines;
+  const std::vector<std::string> record = testing::ReadCrLfLines(server->Store().EmailPath(email->get_ID()));
+  for (std::size_t i = 0; i + 1 < record.size(); ++i) {
+    if (record[i] == "<Recipient>") recipients.push_back(record[i + 1]);
+    if (record[i] == "<BodyLine>") bodyLines.push_back(record[i + 1]);
+  }
+  EXPECT_EQ(recipients, std::vector<std::string>{"a@example.org"});
+  EXPECT_EQ(bodyLines,
+            (std::vector<std::string>{"FINB", "FINB ", "RECP x@example.org", "FINM", "FINB  ", "last"}));
+}
+
+// Files the process writes cannot grow past `bytes` while it lives; a write
+// beyond fails (EFBIG) instead of raising SIGXFSZ.
+class FileSizeLimit {
+ public:
+  explicit FileSizeLimit(rlim_t bytes) {
+    ::getrlimit(RLIMIT_FSIZE, &before_);
+    signal_ = std::signal(SIGXFSZ, SIG_IGN);
+    rlimit limit = before_;
+    limit.rlim_cur = bytes;
+    ::setrlimit(RLIMIT_FSIZE, &limit);
+  }
+  ~FileSizeLimit() {
+    ::setrlimit(RLIMIT_FSIZE, &before_);
+    std::signal(SIGXFSZ, signal_);
+  }
+  FileSizeLimit(const FileSizeLimit&) = delete;
+  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
+
+ private:
+  rlimit before_{};
+  void (*signal_)(int) = nullptr;
+};
+
+TEST_F(TransferServerTest, AFileTheServerCannotWriteIsAFailedUploadThatResumesLater) {
+  StartServer();
+  const std::string bytes = RandomBytes(4096 + 500, 8);
+  auto file = File("limited.bin", bytes);
+  auto email = Message({file});
+  Client c;
+  {
+    const FileSizeLimit limit(4096);
+    Connect(c);
+    Upload(c, email);  // the file stops at the limit: the server cuts
+    ASSERT_FALSE(c.owner.finished);
+    ASSERT_FALSE(file->get_ID().empty());
+    EXPECT_EQ(server->Store().AttachmentSize(file->get_ID()), 4096u);
+    c.owner.seen.clear();
+    c.owner.errors.clear();
+    Connect(c);
+    Upload(c, email);  // the last 500 bytes fail as the server closes the file
+    EXPECT_FALSE(c.owner.finished);
+    EXPECT_EQ(c.owner.errors,
+              std::vector<std::string>{"The server refused the file limited.bin: 552 Cannot write the file"});
+    EXPECT_EQ(c.owner.seen, (std::vector<std::string>{"ConnectedToServer", "EmailReady", "StartAttachment(limited.bin)",
+                                                      "AttachmentFinished(limited.bin)", "ErrorOccured"}));
+    EXPECT_EQ(server->Store().AttachmentSize(file->get_ID()), 4096u);
+  }
+  c.client.CancelTransfer();
+  Connect(c);
+  Upload(c, email);
+  ASSERT_TRUE(c.owner.finished) << ::testing::PrintToString(c.owner.errors);
+  EXPECT_TRUE(Stored(file) == bytes);
 }
 
 }  // namespace

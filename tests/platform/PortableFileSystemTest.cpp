@@ -1,12 +1,17 @@
 #include "platform/portable/PortableFileSystem.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
 #include <algorithm>
+#include <chrono>
 #include <ctime>
 #include <filesystem>
 #include <fstream>
+#include <functional>
+#include <future>
 
 #include "platform/portable/PortableClock.h"
 #include "tests/TestPlatform.h"
@@ -92,6 +97,58 @@ TEST_F(PortableFileSystemTest, PrivateFilesAndFoldersAreTheOwnersOnly) {
   fs.OpenTextForAppending(file, FileAccess::Private);
   EXPECT_EQ(Mode(folder), 0700u);
   EXPECT_EQ(Mode(file), 0600u);
+}
+
+TEST_F(PortableFileSystemTest, PrivateNarrowsAnExistingFileToItsOwner) {
+  const std::string file = platform.Path("wide.log");
+  WriteBytes(file, "old\r\n");
+  ::chmod(file.c_str(), 0666);
+  fs.OpenTextForAppending(file, FileAccess::Private)->WriteLine("new");
+  EXPECT_EQ(Mode(file), 0600u);
+  EXPECT_EQ(ReadBytes(file), "old\r\nnew\r\n");
+  ::chmod(file.c_str(), 0644);
+  fs.OpenTextForAppending(file, FileAccess::Shared);
+  EXPECT_EQ(Mode(file), 0644u) << "Shared leaves an existing file as it is";
+}
+
+// Runs `open` on another thread; when it has not returned after 10 s, opens
+// `fifo` for writing, which lets a blocked opening go on, and fails.
+::testing::AssertionResult ReturnsWithoutBlocking(const std::string& fifo, const std::function<void()>& open) {
+  auto opening = std::async(std::launch::async, open);
+  if (opening.wait_for(std::chrono::seconds(10)) == std::future_status::ready) {
+    opening.get();
+    return ::testing::AssertionSuccess();
+  }
+  const int writer = ::open(fifo.c_str(), O_WRONLY | O_NONBLOCK);
+  opening.wait();
+  if (writer >= 0) ::close(writer);
+  return ::testing::AssertionFailure() << "opening " << fifo << " blocked";
+}
+
+TEST_F(PortableFileSystemTest, OpensOnlyRegularFilesAndNeverBlocks) {
+  const std::string fifo = platform.Path("pipe");
+  ASSERT_EQ(::mkfifo(fifo.c_str(), 0600), 0);
+  EXPECT_TRUE(ReturnsWithoutBlocking(fifo, [&] {
+    EXPECT_TRUE(testing::ThrowsError(errc::kPathFileAccess, [&] { fs.OpenBinaryForReading(fifo); }));
+  }));
+  EXPECT_TRUE(ReturnsWithoutBlocking(fifo, [&] {
+    EXPECT_TRUE(testing::ThrowsError(errc::kPathFileAccess, [&] { fs.OpenTextForReading(fifo); }));
+  }));
+  try {
+    fs.OpenBinaryForReading("/dev/null");
+    ADD_FAILURE() << "a device is not a file";
+  } catch (const Error& failure) {
+    EXPECT_EQ(failure.Number(), errc::kPathFileAccess);
+    EXPECT_NE(failure.Description().find("Not a file: /dev/null"), std::string::npos) << failure.Description();
+  }
+  // A plain file opened so reads blocking as usual: all of a large file arrives.
+  const std::string plain = platform.Path("plain.bin");
+  const std::string bytes(3 * 1048576, 'p');
+  WriteBytes(plain, bytes);
+  const auto reader = fs.OpenBinaryForReading(plain);
+  std::string back(bytes.size(), '\0');
+  reader->ReadAt(0, back.data(), back.size());
+  EXPECT_TRUE(back == bytes);
 }
 
 TEST_F(PortableFileSystemTest, CreatesOneLevelOnly) {

@@ -82,6 +82,40 @@ TEST_F(ApplicationLogTest, MakesAMissingLogFolder) {
   EXPECT_EQ(ReadBytes(LogFile("2026-12-04")), "12/4/2026 11:38:56 AM - still logged\r\n");
 }
 
+mode_t Mode(const std::string& path) {
+  struct stat st {};
+  EXPECT_EQ(::stat(path.c_str(), &st), 0) << path;
+  return st.st_mode & 0777;
+}
+
+TEST_F(ApplicationLogTest, TheLogIsTheOwnersOnly) {
+  // It holds e-mail IDs, which complete download links.
+  std::filesystem::remove_all(platform.Module() + "/temp");
+  ApplicationLog().AddMessage("private");
+  EXPECT_EQ(Mode(platform.Module() + "/temp/logs"), 0700u);
+  EXPECT_EQ(Mode(LogFile("2026-12-04")), 0600u);
+
+  const std::string older = LogFile("2026-12-05");
+  testing::WriteBytes(older, "written by an older version\r\n");
+  ::chmod(older.c_str(), 0644);
+  platform.clock.now = {2026, 12, 5, 8, 0, 0};
+  ApplicationLog().AddMessage("narrowed");
+  EXPECT_EQ(Mode(older), 0600u);
+}
+
+TEST(PrintableTest, ControlCharactersBecomeQuestionMarks) {
+  EXPECT_EQ(Printable("plain text, ümlauts too"), "plain text, ümlauts too");
+  EXPECT_EQ(Printable(std::string("a\r\nb\tc\x1b[2J\x07\x7f\0d", 14)), "a??b?c?[2J???d");
+  EXPECT_EQ(Printable(""), "");
+}
+
+TEST(PrintableTest, LongTextIsCutWithItsLength) {
+  EXPECT_EQ(Printable("abcdef", 6), "abcdef");
+  EXPECT_EQ(Printable("abcdefg", 6), "abcdef... (7 bytes)");
+  EXPECT_EQ(Printable("\r\nabc", 2), "??... (5 bytes)");
+  EXPECT_EQ(Printable("abc", 0), "... (3 bytes)");
+}
+
 TEST_F(ApplicationLogTest, ALogThatCannotBeWrittenDoesNotFail) {
   std::filesystem::remove_all(platform.Module());
   testing::WriteBytes(platform.Module(), "a file where the module folder should be");

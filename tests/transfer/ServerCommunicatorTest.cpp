@@ -1,9 +1,15 @@
 #include "transfer/ServerCommunicator.h"
 
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <unistd.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
+#include <future>
+#include <map>
 #include <sstream>
 
 #include "tests/TestPlatform.h"
@@ -41,7 +47,10 @@ class EventLog : public ServerCommunicatorEvents {
   void AttachmentFinished(EmailAttachment& attachment) override {
     Add("AttachmentFinished(" + attachment.get_Filename() + ")");
   }
-  void ErrorOccured(const std::string& message) override { Add("ErrorOccured(" + message + ")"); }
+  void ErrorOccured(const std::string& message) override {
+    Add("ErrorOccured(" + message + ")");
+    if (onError) onError();
+  }
   void BytesTransferred(double bytes) override {
     Add("BytesTransferred(" + std::to_string(static_cast<long long>(bytes)) + ")");
   }
@@ -49,6 +58,7 @@ class EventLog : public ServerCommunicatorEvents {
 
   std::vector<std::string> seen;
   std::function<void()> onDisconnected;
+  std::function<void()> onError;
 
  private:
   void Add(const std::string& event) { seen.push_back(event); }
@@ -248,13 +258,15 @@ TEST_F(ServerCommunicatorTest, AnUploadStartedWhileCancellingDoesNothing) {
   events.onDisconnected = nullptr;
 }
 
-TEST_F(ServerCommunicatorTest, TheReplyTimerStillFiresAfterTheServerClosed) {
+TEST_F(ServerCommunicatorTest, AServerCloseStopsTheReplyTimer) {
   client.ConnectToServer();
   socket.Accept();
   socket.PeerCloses();
   EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
-  platform.AdvanceTime(20s);
-  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  const int closes = socket.closes;
+  platform.AdvanceTime(60s);
+  EXPECT_TRUE(events.Take().empty()) << "the connection ended once";
+  EXPECT_EQ(socket.closes, closes);
 }
 
 TEST_F(ServerCommunicatorTest, DisconnectSendsQuitOnlyWhenConnected) {
@@ -453,7 +465,7 @@ TEST_F(ServerCommunicatorTest, WithoutPasswordAndRecipientsTheSubjectLeadsToTheB
   auto email = Message({});
   email->set_Body("Hi");
   StartUpload(email);
-  socket.Receive("599 anything\r\n");
+  socket.Receive("399 anything\r\n");
   EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"BODY\r\n"});
 }
 
@@ -480,29 +492,110 @@ TEST_F(ServerCommunicatorTest, ATrailingLineEndAddsAFourthEmptyBodyLine) {
             (std::vector<std::string>{"BODY\r\n", "one\r\n", "two\r\n", "three\r\n", "\r\n", "FINB\r\n"}));
 }
 
-TEST_F(ServerCommunicatorTest, RefusalsShowAMessageAndDisconnect) {
+TEST_F(ServerCommunicatorTest, RefusedRecipientsAndBodiesEndTheUpload) {
   LogIn();
   auto email = Message({});
   email->AddRecipient("a@example.org");
   email->set_Body("Hi");
   StartUpload(email);
   socket.Receive("330 ok\r\n");
-  socket.Receive("550 No such user\r\n");
-  ASSERT_EQ(platform.alerts.shown.size(), 1u);
-  EXPECT_EQ(platform.alerts.shown[0].text,
-            "Illegal reply from server when adding recipient to e-mail. Dropwell will now exit.");
-  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{"RECP a@example.org\r\n", "QUIT\r\n"}));
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"RECP a@example.org\r\n"});
+  socket.Receive("250 Not the reply to RECP\r\n");
+  ExpectEndedCleanly("The server refused the recipient a@example.org: 250 Not the reply to RECP");
 
   LogIn();
   email = Message({});
   email->set_Body("Hi");
   StartUpload(email);
   socket.Receive("330 ok\r\n");
-  socket.Receive("552 Too long\r\n");
-  ASSERT_EQ(platform.alerts.shown.size(), 2u);
-  EXPECT_EQ(platform.alerts.shown[1].text,
-            "Illegal reply from server when adding body to e-mail. Dropwell will now exit.");
-  EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{"BODY\r\n", "QUIT\r\n"}));
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"BODY\r\n"});
+  socket.Receive("250 Not the reply to BODY\r\n");
+  ExpectEndedCleanly("The server refused the body: 250 Not the reply to BODY");
+  EXPECT_TRUE(platform.alerts.shown.empty()) << "the owner tells the user";
+}
+
+// --- Refusals: a 5xx reply ends the upload as a failure ---
+
+// Where a refusal comes: the client's state and the step before it.
+enum class Step { Newm, FileEnd, Subject, Password, Recipient, Body, BodyEnd, Finish };
+
+class RefusalTest : public ServerCommunicatorTest,
+                    public ::testing::WithParamInterface<std::tuple<Step, std::string>> {
+ protected:
+  // Runs an upload up to the reply of `step`; returns the command it answers.
+  std::string UpTo(Step step) {
+    auto email = Message(step == Step::FileEnd ? std::vector{File("a.bin", "abc")}
+                                               : std::vector<std::shared_ptr<EmailAttachment>>{});
+    if (step == Step::Password) email->set_Password("pw");
+    if (step == Step::Recipient) email->AddRecipient("a@example.org");
+    if (step == Step::Body || step == Step::BodyEnd) email->set_Body("Hi");
+    client.SendEmail(email);
+    if (step == Step::Newm) return Last();
+    socket.Receive("310 E-mail accepted 4711\r\n");
+    if (step == Step::FileEnd) {
+      socket.Receive("410 Attachment created: A1\r\n");
+      return Last();
+    }
+    if (step == Step::Subject) return Last();
+    socket.Receive("330 Subject stored\r\n");
+    if (step != Step::BodyEnd) return Last();
+    socket.Receive("360 Send the body\r\n");
+    socket.CompleteSends();
+    return Last();
+  }
+  std::string Last() {
+    const std::vector<std::string> sent = socket.TakeSent();
+    events.Take();
+    return sent.empty() ? "(nothing)" : sent.back();
+  }
+};
+
+TEST_P(RefusalTest, EndsTheUploadAsAFailure) {
+  const auto& [step, reply] = GetParam();
+  LogIn();
+  const std::string answered = UpTo(step);
+  const std::map<Step, std::string> commands = {
+      {Step::Newm, "NEWM 4711, 0, 1\r\n"}, {Step::FileEnd, "FINA\r\n"},   {Step::Subject, "SUBJ Plans\r\n"},
+      {Step::Password, "PASS pw\r\n"},     {Step::Recipient, "RECP a@example.org\r\n"},
+      {Step::Body, "BODY\r\n"},            {Step::BodyEnd, "FINB\r\n"}, {Step::Finish, "FINM\r\n"}};
+  ASSERT_EQ(answered, commands.at(step));
+  socket.Receive(reply + "\r\n");
+  const std::vector<std::string> seen = events.Take();
+  ASSERT_EQ(seen.size(), 1u) << ::testing::PrintToString(seen);
+  EXPECT_EQ(seen[0].rfind("ErrorOccured(The server refused ", 0), 0u) << seen[0];
+  EXPECT_NE(seen[0].find(": " + reply + ")"), std::string::npos) << seen[0];
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"}) << "nothing more of the e-mail";
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kDisconnecting);
+  EXPECT_TRUE(platform.alerts.shown.empty());
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    FiveHundreds, RefusalTest,
+    ::testing::Values(std::make_tuple(Step::Newm, "500 Syntax error"), std::make_tuple(Step::Newm, "552 Too much"),
+                      std::make_tuple(Step::Newm, "554 0, 0"),
+                      std::make_tuple(Step::FileEnd, "552 Cannot write the file"),
+                      std::make_tuple(Step::FileEnd, "5"), std::make_tuple(Step::Subject, "554 0, 0"),
+                      std::make_tuple(Step::Password, "550 No"), std::make_tuple(Step::Recipient, "550 No such user"),
+                      std::make_tuple(Step::Body, "552 Too long"), std::make_tuple(Step::BodyEnd, "552 Cannot save"),
+                      std::make_tuple(Step::Finish, "554 0, 0"), std::make_tuple(Step::Finish, "500 12.5, 3")));
+
+TEST_F(ServerCommunicatorTest, AFinishReplyWithOneValueEndsTheUploadCleanly) {
+  LogIn();
+  StartUpload(Message({}));
+  socket.Receive("330 ok\r\n");
+  socket.TakeSent();
+  socket.Receive("250 12.5\r\n");
+  ExpectEndedCleanly("Unexpected reply from server when finishing the e-mail: 250 12.5");
+}
+
+TEST_F(ServerCommunicatorTest, OtherRepliesAfterAFileStillLeadOn) {
+  LogIn();
+  StartUpload(Message({File("a.bin", "abc")}));
+  socket.Receive("410 Attachment created: A1\r\n");
+  socket.TakeSent();
+  socket.Receive("451 Try later\r\n");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"SUBJ Plans\r\n"})
+      << "only a 5xx code refuses: the protocol's positive codes are 2xx, 3xx and the 4xx of files";
 }
 
 TEST_F(ServerCommunicatorTest, ATooLargeEmailIsReportedAndDisconnected) {
@@ -691,6 +784,212 @@ TEST_F(ServerCommunicatorTest, FilesOfMoreThan4GiBResumeBeyond32BitOffsets) {
   StartUpload(email);
   socket.Receive("430 Attachment resumed at 5368709122\r\n");  // one byte left
   EXPECT_EQ(socket.TakeSent(), (std::vector<std::string>{kZeroBlock, std::string(1, '\0'), kFina}));
+}
+
+// --- The end of a connection ---
+
+TEST_F(ServerCommunicatorTest, AServerSilentAfterQuitIsClosedAfterTheReplyTimeOut) {
+  LogIn();
+  client.Disconnect();
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+  platform.AdvanceTime(19s);
+  EXPECT_TRUE(events.Take().empty());
+  EXPECT_EQ(socket.state, SocketState::Connected);
+  platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  EXPECT_EQ(socket.state, SocketState::Closed);
+  platform.AdvanceTime(60s);
+  EXPECT_TRUE(events.Take().empty()) << "once";
+}
+
+TEST_F(ServerCommunicatorTest, AServerThatAnswersQuitButStaysIsClosedWithinTheReplyTimeOut) {
+  LogIn();
+  client.Disconnect();
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+  platform.AdvanceTime(5s);
+  socket.Receive("221 Bye\r\n");
+  platform.AdvanceTime(14s);
+  EXPECT_TRUE(events.Take().empty());
+  socket.Receive("221 Still here\r\n");
+  EXPECT_TRUE(socket.TakeSent().empty()) << "nothing after the answer to QUIT is a greeting";
+  platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  EXPECT_EQ(socket.state, SocketState::Closed);
+  platform.AdvanceTime(60s);
+  EXPECT_TRUE(events.Take().empty()) << "once";
+}
+
+TEST_F(ServerCommunicatorTest, After320ASilentServerIsClosedAfterTheReplyTimeOut) {
+  LogIn();
+  client.SendEmail(Message({File("a.bin", "a")}));
+  socket.TakeSent();
+  platform.AdvanceTime(10s);
+  socket.Receive("320 E-mail too large\r\n");
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"EmailIsTooLarge"});
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+  platform.AdvanceTime(19s);
+  EXPECT_TRUE(events.Take().empty());
+  platform.AdvanceTime(1s);
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  EXPECT_EQ(socket.state, SocketState::Closed);
+}
+
+TEST_F(ServerCommunicatorTest, ACloseAfterQuitStopsTheTimerBeforeTheNextConnection) {
+  LogIn();
+  client.Disconnect();
+  platform.AdvanceTime(1s);
+  socket.Receive("221 Bye\r\n");
+  socket.PeerCloses();
+  EXPECT_EQ(events.Take(), std::vector<std::string>{"DisconnectedFromServer"});
+  const int closes = socket.closes;
+  platform.AdvanceTime(25s);
+  EXPECT_TRUE(events.Take().empty()) << "the connection ended once";
+  EXPECT_EQ(socket.closes, closes) << "nobody closes what is closed";
+
+  // The owner connects again on the same socket; the old wait is over.
+  client.ConnectToServer();
+  socket.Accept();
+  socket.Receive("220 Dropwell\r\n");
+  socket.Receive("250 Hello\r\n");
+  socket.Receive("210 Welcome 18\r\n");
+  events.Take();
+  platform.AdvanceTime(60s);
+  EXPECT_TRUE(events.Take().empty());
+  EXPECT_EQ(socket.state, SocketState::Connected) << "the new connection stays";
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kReady);
+}
+
+TEST_F(ServerCommunicatorTest, LinesAfterAReplyThatEndedTheUploadAreNotHandled) {
+  LogIn();
+  StartUpload(Message({File("a.bin", "abc")}));
+  socket.Receive("410 short\r\n220 Dropwell\r\n250 Hello\r\n");
+  ExpectEndedCleanly("Unexpected reply from server when adding the file a.bin");
+}
+
+TEST_F(ServerCommunicatorTest, LinesAfterAReplyOnWhichTheOwnerCancelledAreNotHandled) {
+  client.ConnectToServer();
+  socket.Accept();
+  socket.Receive("220 Dropwell\r\n");
+  socket.Receive("250 Hello\r\n");
+  socket.TakeSent();
+  events.onError = [&] { client.CancelTransfer(); };
+  socket.Receive("530 Go away\r\n220 Dropwell\r\n");
+  events.onError = nullptr;
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kDisconnecting);
+  EXPECT_TRUE(socket.TakeSent().empty());
+}
+
+// --- Body lines ---
+
+TEST_F(ServerCommunicatorTest, BodyLinesThatEndTheBodyGoOutWithOneBlankMore) {
+  LogIn();
+  auto email = Message({});
+  email->set_Body("FINB\r\nFINB \r\nFINB  \r\nRECP x@example.org\r\nFINM\r\nFINBx\r\n FINB");
+  StartUpload(email);
+  socket.Receive("330 ok\r\n");
+  socket.Receive("360 go\r\n");
+  for (int line = 0; line < 10; ++line) socket.CompleteSends();
+  EXPECT_EQ(socket.TakeSent(),
+            (std::vector<std::string>{"BODY\r\n", "FINB \r\n", "FINB  \r\n", "FINB   \r\n", "RECP x@example.org\r\n",
+                                      "FINM\r\n", "FINBx\r\n", " FINB\r\n", "FINB\r\n"}));
+}
+
+// --- What the server sends reaches the log and the user cleaned ---
+
+std::string LogSoFar() { return testing::ReadBytes(ApplicationLog::Instance()->getLogFilePath()); }
+
+// Whether every line of `text` ends in CR LF and no other control character
+// than the tab of the log's own reply lines is in it.
+::testing::AssertionResult CleanLines(const std::string& text) {
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const auto c = static_cast<unsigned char>(text[i]);
+    if (c == '\t' && text.compare(i, 15, "\t receiveddata:") == 0) continue;
+    if (c == '\r' && i + 1 < text.size() && text[i + 1] == '\n') {
+      ++i;
+    } else if (c < 0x20 || c == 0x7f) {
+      return ::testing::AssertionFailure() << "control character " << static_cast<int>(c) << " at " << i;
+    }
+  }
+  return ::testing::AssertionSuccess();
+}
+
+TEST_F(ServerCommunicatorTest, RepliesAreLoggedCutAndWithoutControlCharacters) {
+  client.ConnectToServer();
+  socket.Accept();
+  const std::size_t before = LogSoFar().size();
+  socket.Receive("220 " + std::string(1000, 'x') + "\r\n");
+  socket.Receive("250 forged\n12/4/2026 11:38:56 AM - TransferAgent: uploaded\x1b[2J\x07\x7f\r\n");
+  const std::string text = LogSoFar().substr(before);
+  EXPECT_TRUE(CleanLines(text)) << text;
+  EXPECT_NE(text.find("receiveddata: 220 " + std::string(196, 'x') + "... (1004 bytes)\r\n"), std::string::npos)
+      << text;
+  EXPECT_EQ(text.find(std::string(197, 'x')), std::string::npos) << "at most 200 characters of a reply";
+  EXPECT_NE(text.find("receiveddata: 250 forged?12/4/2026 11:38:56 AM - TransferAgent: uploaded?[2J??\r\n"),
+            std::string::npos)
+      << text;
+}
+
+TEST_F(ServerCommunicatorTest, AMessageQuotingAReplyHoldsNoControlCharacters) {
+  LogIn();
+  StartUpload(Message({File("a.bin", "abc")}));
+  socket.Receive("299 \x1b]0;owned\x07" + std::string(500, 'y') + "\r\n");
+  const std::vector<std::string> seen = events.Take();
+  ASSERT_EQ(seen.size(), 1u);
+  EXPECT_TRUE(CleanLines(seen[0])) << seen[0];
+  EXPECT_NE(seen[0].find("299 ?]0;owned?yyy"), std::string::npos) << seen[0];
+  EXPECT_LT(seen[0].size(), 400u) << "a reply is quoted cut";
+}
+
+TEST_F(ServerCommunicatorTest, TheHundredthUnexpectedReplyEndsTheUpload) {
+  LogIn();
+  StartUpload(Message({File("big.bin", std::string(10 * 1460, 'b'))}));
+  socket.Receive("410 Attachment created: A1\r\n");
+  socket.TakeSent();
+  events.Take();
+  std::string flood;
+  for (int i = 0; i < 99; ++i) flood += i % 2 == 0 ? "0 keep going\r\n" : "250 File stored\r\n";
+  socket.Receive(flood);
+  EXPECT_TRUE(events.Take().empty()) << "replies while file bytes flow are not looked at";
+  EXPECT_TRUE(socket.TakeSent().empty());
+  EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kSendingAttachmentData);
+  socket.Receive("250 File stored\r\n");
+  const std::vector<std::string> seen = events.Take();
+  ASSERT_EQ(seen.size(), 1u) << ::testing::PrintToString(seen);
+  EXPECT_EQ(seen[0], "ErrorOccured(The server sent 100 replies that the client did not expect.)");
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+}
+
+TEST_F(ServerCommunicatorTest, AFloodOfRepliesLeavesAFewLogLines) {
+  client.ConnectToServer();
+  socket.Accept();
+  const std::size_t before = LogSoFar().size();
+  std::string flood;
+  for (int i = 0; i < 20000; ++i) flood += "0\r\n";
+  socket.Receive(flood);
+  const std::string text = LogSoFar().substr(before);
+  const auto lines = std::count(text.begin(), text.end(), '\n');
+  EXPECT_LT(lines, 120) << "the client stops listening after 100 unexpected replies";
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"QUIT\r\n"});
+}
+
+// --- Attachments that are not plain files ---
+
+TEST_F(ServerCommunicatorTest, AFifoAsAttachmentEndsTheUploadWithoutBlocking) {
+  LogIn();
+  const std::string path = platform.Path("pipe.bin");
+  ASSERT_EQ(::mkfifo(path.c_str(), 0600), 0);
+  auto file = std::make_shared<EmailAttachment>();
+  file->set_FilePath(path);
+  StartUpload(Message({file}));
+  auto reply = std::async(std::launch::async, [&] { socket.Receive("410 Attachment created: A1\r\n"); });
+  if (reply.wait_for(10s) != std::future_status::ready) {
+    // Blocked in the opening: a writer lets it go on, and the test fails.
+    const int writer = ::open(path.c_str(), O_WRONLY | O_NONBLOCK);
+    reply.wait();
+    if (writer >= 0) ::close(writer);
+    FAIL() << "opening the FIFO blocked";
+  }
+  ExpectEndedCleanly("Cannot read the file " + path);
 }
 
 }  // namespace

@@ -95,6 +95,32 @@ TEST(TransferProtocolTest, FinishRepliesNeedTwoNumbers) {
   EXPECT_FALSE(ParseFinishReply("250 12.5, 3 files\r\n"));
   EXPECT_FALSE(ParseFinishReply("250 12.5, 99999999999\r\n"));
   EXPECT_FALSE(ParseFinishReply("250\r\n"));
+  EXPECT_FALSE(ParseFinishReply("250 nan, 3\r\n")) << "the megabytes are a finite number";
+  EXPECT_FALSE(ParseFinishReply("250 inf, 3\r\n"));
+  EXPECT_FALSE(ParseFinishReply("250 -1, 3\r\n")) << "no value below 0";
+  EXPECT_FALSE(ParseFinishReply("250 1, -3\r\n"));
+  EXPECT_TRUE(ParseFinishReply("250 0, 0\r\n"));
+}
+
+TEST(TransferProtocolTest, RefusalsAreRepliesBeginningWith5) {
+  EXPECT_TRUE(IsRefusal("552 Cannot write the file\r\n"));
+  EXPECT_TRUE(IsRefusal("5"));
+  EXPECT_FALSE(IsRefusal("451 Try later\r\n"));
+  EXPECT_FALSE(IsRefusal("250 ok\r\n"));
+  EXPECT_FALSE(IsRefusal(" 552"));
+  EXPECT_FALSE(IsRefusal(""));
+}
+
+TEST(TransferProtocolTest, BodyLinesThatWouldEndTheBodyGetOneBlankMore) {
+  for (const std::string line : {"FINB", "FINB ", "FINB   "}) {
+    EXPECT_EQ(BodyLineOut(line), line + " ");
+    EXPECT_EQ(BodyLineIn(BodyLineOut(line)), line) << "the server gives back the line";
+  }
+  for (const std::string line : {"", " ", "FINBx", " FINB", "FINB x", "finb", "FIN", "RECP x@example.org", "FINM"}) {
+    EXPECT_EQ(BodyLineOut(line), line);
+    EXPECT_EQ(BodyLineIn(line), line);
+  }
+  EXPECT_NE(BodyLineOut("FINB"), std::string(kBodyEnd)) << "no body line ends the body";
 }
 
 TEST(TransferProtocolTest, BodiesSplitAtEveryCrLf) {

@@ -12,6 +12,11 @@ namespace dwl::server {
 
 namespace {
 
+// The server's own failures are refusals (5xx): the client ends the upload
+// and sends the e-mail again later; what is on disk stays for the resume.
+const std::string kCannotWrite = "552 Cannot write the file";
+const std::string kCannotSave = "552 Cannot save the e-mail";
+
 std::optional<double> Number(const std::string& text) {
   double value = 0;
   const char* end = text.data() + text.size();
@@ -96,13 +101,14 @@ void TransferSession::HandleRead(const std::error_code& error, std::size_t bytes
 void TransferSession::HandleLine(const std::string& line) {
   if (mode_ == Mode::Body) {
     const std::string_view text = protocol::WithoutLineEnd(line);
-    if (text == "FINB") {
+    if (text == protocol::kBodyEnd) {
       server_.Record("FINB");
       mode_ = Mode::Commands;
-      SaveEmail();
-      Reply("361 Body stored");
+      Reply(SaveEmail() ? "361 Body stored" : kCannotSave);
     } else {
-      email_->bodyLines.emplace_back(text);
+      // Only the exact "FINB" ends the body: "FINB" and blanks is a body line
+      // that the client sent with one blank more.
+      email_->bodyLines.push_back(protocol::BodyLineIn(text));
     }
     return;
   }
@@ -154,16 +160,13 @@ void TransferSession::HandleCommand(const protocol::Command& command) {
     StartAttachment(command);
   } else if (word == "SUBJ") {
     email_->subject = WholeField(command);
-    SaveEmail();
-    Reply("330 Subject stored");
+    Reply(SaveEmail() ? "330 Subject stored" : kCannotSave);
   } else if (word == "PASS") {
     email_->password = WholeField(command);
-    SaveEmail();
-    Reply("350 Password stored");
+    Reply(SaveEmail() ? "350 Password stored" : kCannotSave);
   } else if (word == "RECP") {
     email_->recipients.push_back(WholeField(command));
-    SaveEmail();
-    Reply("350 Recipient added");
+    Reply(SaveEmail() ? "350 Recipient added" : kCannotSave);
   } else if (word == "BODY") {
     email_->bodyLines.clear();
     mode_ = Mode::Body;
@@ -217,7 +220,7 @@ void TransferSession::StartAttachment(const protocol::Command& command) {
       server_.NoteCreated(email_->id, id);
     }
   } catch (const Error& failure) {
-    Reply("451 " + failure.Description());
+    Reply("552 " + failure.Description());
     return;
   }
   if (!server_.Claim(id)) {
@@ -234,7 +237,7 @@ void TransferSession::ReceiveFile(const std::string& attachmentId, bool resumed)
   file_.open(server_.Store().AttachmentPath(attachmentId), std::ios::binary | std::ios::app);
   if (!file_) {
     server_.Release(attachmentId);
-    Reply("451 Cannot write the file");
+    Reply(kCannotWrite);
     return;
   }
   attachmentId_ = attachmentId;
@@ -252,7 +255,7 @@ void TransferSession::HandleFileBytes(std::string_view data) {
     file_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     fileBytesReceived_ += bytes.size();
     if (!file_) {
-      Reply("451 Cannot write the file");
+      Reply(kCannotWrite);
       closeAfterWrite_ = true;
       return;
     }
@@ -281,7 +284,7 @@ void TransferSession::FinishFile() {
   const bool written = !file_.fail();
   attachmentId_.clear();
   mode_ = Mode::Commands;
-  Reply(written ? "250 File stored" : "451 Cannot write the file");
+  Reply(written ? "250 File stored" : kCannotWrite);
 }
 
 void TransferSession::FinishEmail() {
@@ -300,7 +303,12 @@ void TransferSession::FinishEmail() {
     server_.Report("e-mail " + email_->id + " was finished before: answered again, not delivered twice");
   } else {
     email_->finished = true;
-    SaveEmail();
+    if (!SaveEmail()) {
+      // Not finished after all: the client sends the e-mail again.
+      email_->finished = false;
+      Reply(kCannotSave);
+      return;
+    }
     server_.Report("e-mail " + email_->id + " finished: " + std::to_string(files) + " files, " +
                    std::to_string(bytes) + " bytes");
   }
@@ -308,12 +316,14 @@ void TransferSession::FinishEmail() {
   email_.reset();
 }
 
-void TransferSession::SaveEmail() {
-  if (finishedBefore_) return;  // the finished record stays as it was
+bool TransferSession::SaveEmail() {
+  if (finishedBefore_) return true;  // the finished record stays as it was
   try {
     server_.Store().SaveEmail(*email_);
+    return true;
   } catch (const Error& failure) {
     server_.Report("cannot save e-mail " + email_->id + ": " + failure.Description());
+    return false;
   }
 }
 

@@ -1,6 +1,7 @@
 // One connection of the reference transfer server: reads commands, answers
 // each with one reply in one write, and takes a file's bytes between the
-// answer to NEWA or RESA and the client's silence after "FINA" CR LF.
+// answer to NEWA or RESA and the client's silence after "FINA" CR LF. Its own
+// failures (a file or record it cannot write) are answered with 552.
 // Held by its server; pending handlers hold it too, so it lives until they ran.
 #pragma once
 
@@ -48,7 +49,8 @@ class TransferSession : public std::enable_shared_from_this<TransferSession> {
   void HandleQuiet(const std::error_code& error);
   void FinishFile();
   void FinishEmail();
-  void SaveEmail();
+  // False when the record could not be written (reported).
+  bool SaveEmail();
   void Reply(const std::string& text);
   void StartWrite();
   void HandleWrite(const std::error_code& error);
