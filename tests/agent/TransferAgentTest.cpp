@@ -238,23 +238,29 @@ TEST_F(TransferAgentTest, AFileChangedAfterItsUploadBeganIsSentAfresh) {
   }
 }
 
-TEST_F(TransferAgentTest, AnEmailWhoseFinishIsAlwaysRefusedGoesToFailed) {
-  // The file is whole on the server after the first attempt; every later one
-  // resumes it (no new bytes) and is refused at the end.
-  options.script = [](const std::string& word, int) -> std::optional<std::string> {
-    if (word == "FINM") return "554 Refused";
+// The file is whole on the server after the first attempt; every later one
+// resumes it (no new bytes) and is refused at `word`.
+class RefusedStepTest : public TransferAgentTest, public ::testing::WithParamInterface<const char*> {};
+
+TEST_P(RefusedStepTest, AnEmailWhoseLaterStepIsAlwaysRefusedGoesToFailed) {
+  const std::string refused = GetParam();
+  options.script = [refused](const std::string& word, int) -> std::optional<std::string> {
+    if (word == refused) return "554 Refused";
     return std::nullopt;
   };
   StartServer();
   Queue("REFUSED-1", {100000});
   RunAgent(Once());
   EXPECT_EQ(FailedFiles(), std::vector<std::string>{"REFUSED-1.txt"});
-  EXPECT_EQ(Count("FINM"), 1 + agent::TransferAgent::kMostFruitlessAttempts)
+  EXPECT_EQ(Count(refused), 1 + agent::TransferAgent::kMostFruitlessAttempts)
       << "the first attempt progressed, the five after it did not";
   EXPECT_EQ(Count("RESA"), agent::TransferAgent::kMostFruitlessAttempts);
+  EXPECT_EQ(Count("FINM"), refused == "FINM" ? Count("FINM") : 0) << "never finished";
   EXPECT_NE(shown.str().find("failed 5 times in a row without progress"), std::string::npos)
       << shown.str();
 }
+
+INSTANTIATE_TEST_SUITE_P(Steps, RefusedStepTest, ::testing::Values("SUBJ", "FINM"));
 
 TEST_F(TransferAgentTest, AnUploadCutAgainAndAgainWhileItAdvancesIsNotGivenUp) {
   // Every server cuts its first connection after 1 MiB of file bytes; a new
