@@ -14,8 +14,9 @@ constexpr const char* kLoginRefused =
     "Login information not correct. We are disconnected from server.";
 constexpr const char* kConnectionLost =
     "Connection to server lost. Please check your internet connection and firewall settings.";
+// " should be open ..." follows the port the settings connect to.
 constexpr const char* kPortAdvice =
-    "Port 443 should be open for Dropwell. Transfer will be automatically resumed when a "
+    " should be open for Dropwell. Transfer will be automatically resumed when a "
     "connection is established.";
 constexpr const char* kIllegalSize = "Illegal e-mail size. Dropwell will now exit.";
 constexpr const char* kUnrecoverable =
@@ -412,8 +413,10 @@ void ServerCommunicator::ProcessConnectionError(int number) {
   quitAnswered_ = false;
   ++ends_;
   if (number != wsk::kConnectionAborted) {
-    Events().ErrorOccured(std::string(kConnectionLost) + "\r\n" + kPortAdvice + "\r\n(wsk: " +
-                            std::to_string(number) + ")");
+    // The settings keep the port in 16 bits; ports above 32767 come back whole.
+    const auto port = static_cast<std::uint16_t>(settings_->getRemoteServerPort());
+    Events().ErrorOccured(std::string(kConnectionLost) + "\r\nPort " + std::to_string(port) +
+                          kPortAdvice + "\r\n(wsk: " + std::to_string(number) + ")");
   } else {
     Ignoring([this] {
       Log("ServerCommunicator.ProcessConnectionError(): close winsock connection");

@@ -6,6 +6,7 @@ set -uo pipefail
 dwl="$1"
 script="$2"
 expected="$3"
+download_url="$4"  # the build's; the expected output says <download-url>
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 mkdir "$work/home"
@@ -16,7 +17,9 @@ cp "$(dirname "$script")"/bodies/* "$work/"
 cd "$work"
 actual=$(env -u XDG_CONFIG_HOME -u XDG_DOCUMENTS_DIR HOME="$work/home" LC_ALL=C \
            "$dwl" sim "$script" 2>&1; echo "exit $?")
-# What differs between machines and runs: folders and new e-mail identifiers.
+# What differs between builds, machines and runs: the download address,
+# folders and new e-mail identifiers.
+actual=${actual//"$download_url"/"<download-url>"}
 actual=${actual//"$work/home"/"~"}
 actual=${actual//"$work"/"."}
 actual=${actual//"$(dirname "$dwl")"/"<bin>"}

@@ -222,10 +222,11 @@ TEST_F(ServerCommunicatorTest, ASocketErrorOtherThan10053RaisesOnlyErrorOccured)
   socket.Fail(wsk::kConnectionReset);
   const std::vector<std::string> seen = events.Take();
   ASSERT_EQ(seen.size(), 1u);
+  const auto port = static_cast<std::uint16_t>(AppSettings::Instance()->getRemoteServerPort());
   EXPECT_EQ(seen[0],
             "ErrorOccured(Connection to server lost. Please check your internet connection and "
-            "firewall settings.\r\nPort 443 should be open for Dropwell. Transfer will be "
-            "automatically resumed when a connection is established.\r\n(wsk: 10054))");
+            "firewall settings.\r\nPort " + std::to_string(port) + " should be open for Dropwell. "
+            "Transfer will be automatically resumed when a connection is established.\r\n(wsk: 10054))");
   EXPECT_EQ(socket.closes, closes);
   EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kAwaitingGreeting);
 }
