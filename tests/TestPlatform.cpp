@@ -125,4 +125,16 @@ std::vector<std::string> ReadCrLfLines(const std::string& path) {
   return lines;
 }
 
+std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std::string& bytes) {
+  WriteBytes(path, bytes);
+  auto attachment = std::make_shared<EmailAttachment>();
+  attachment->set_FilePath(path);
+  return attachment;
+}
+
+LocalDateTime CreationTimes::CreationTime(const std::string& path) {
+  const auto found = times.find(std::filesystem::path(path).filename().string());
+  return found == times.end() ? target_.CreationTime(path) : found->second;
+}
+
 }  // namespace dwl::testing

@@ -16,6 +16,7 @@
 
 #include <gtest/gtest.h>
 
+#include "mail/EmailAttachment.h"
 #include "platform/Platform.h"
 #include "platform/portable/PortableEventLoop.h"
 #include "platform/portable/PortableFileSystem.h"
@@ -140,6 +141,13 @@ class TestPlatform {
   std::string AppData() const { return Path("appdata"); }
   // "<sandbox>/module": the module folder, with temp/logs and temp/UserData.
   std::string Module() const { return Path("module"); }
+  // The services installed now with `replacement` as the file system, for
+  // as long as the result lives (a FileSystemWrapper that injects a fault).
+  static ScopedPlatform WithFiles(FileSystem& replacement) {
+    Platform services = ThePlatform();
+    services.files = &replacement;
+    return ScopedPlatform(services);
+  }
 
   Platform services;
   portable::PortableFileSystem files;
@@ -179,6 +187,17 @@ template <class Action>
 // Whole-file helpers for checking what the code wrote.
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+// A file of `bytes` at `path`, as an attachment of an e-mail.
+std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std::string& bytes);
+
+// Creation times that the test sets, by file name (the real file system
+// keeps them to the second only); other files keep theirs.
+class CreationTimes : public FileSystemWrapper {
+ public:
+  using FileSystemWrapper::FileSystemWrapper;
+  std::map<std::string, LocalDateTime> times;
+  LocalDateTime CreationTime(const std::string& path) override;
+};
 // Lines of a CR LF file, without their terminators.
 std::vector<std::string> ReadCrLfLines(const std::string& path);
 

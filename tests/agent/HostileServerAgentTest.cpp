@@ -25,11 +25,7 @@ class HostileServerAgentTest : public testing::LoopbackServerFixture {
     email->set_ID(id);
     email->set_Subject("Subject of " + id);
     email->AddRecipient("r@example.org");
-    const std::string path = platform.Path(id + ".bin");
-    testing::WriteBytes(path, std::string(2000, 'h'));
-    auto attachment = std::make_shared<EmailAttachment>();
-    attachment->set_FilePath(path);
-    email->AddAttachment(attachment);
+    email->AddAttachment(testing::AttachedFile(platform.Path(id + ".bin"), std::string(2000, 'h')));
     EmailQueue::Instance()->AddEmail(email);
     return id;
   }

@@ -18,17 +18,6 @@ namespace {
 
 using namespace std::chrono_literals;
 
-// Queue files' creation times as the test sets them.
-class CreationTimes : public testing::FileSystemWrapper {
- public:
-  using FileSystemWrapper::FileSystemWrapper;
-  std::map<std::string, LocalDateTime> times;
-  LocalDateTime CreationTime(const std::string& path) override {
-    const auto found = times.find(path);
-    return found == times.end() ? FileSystemWrapper::CreationTime(path) : found->second;
-  }
-};
-
 class TransferAgentTest : public testing::LoopbackServerFixture {
  protected:
   TransferAgentTest() {
@@ -48,10 +37,7 @@ class TransferAgentTest : public testing::LoopbackServerFixture {
       const std::string path = platform.Path(id + "-" + std::to_string(i) + ".bin");
       std::string bytes(sizes[i], '\0');
       for (std::size_t b = 0; b < bytes.size(); ++b) bytes[b] = static_cast<char>(b * 7 + i);
-      testing::WriteBytes(path, bytes);
-      auto attachment = std::make_shared<EmailAttachment>();
-      attachment->set_FilePath(path);
-      email->AddAttachment(attachment);
+      email->AddAttachment(testing::AttachedFile(path, bytes));
     }
     EmailQueue::Instance()->AddEmail(email);
     return email->QueueFilePath();
@@ -107,14 +93,12 @@ class TransferAgentTest : public testing::LoopbackServerFixture {
 
 TEST_F(TransferAgentTest, UploadsTheOldestFirstAndLeavesWhenTheQueueIsEmpty) {
   StartServer();
-  CreationTimes files(platform.files);
-  Platform services = ThePlatform();
-  services.files = &files;
-  ScopedPlatform installed(services);
+  testing::CreationTimes files(platform.files);
+  const ScopedPlatform installed = testing::TestPlatform::WithFiles(files);
   const std::string young = Queue("AAAA-young", {10});
   const std::string old = Queue("ZZZZ-old", {20, 30});
-  files.times[young] = {2026, 12, 7, 10, 0, 1};
-  files.times[old] = {2026, 12, 7, 10, 0, 0};
+  files.times[std::filesystem::path(young).filename()] = {2026, 12, 7, 10, 0, 1};
+  files.times[std::filesystem::path(old).filename()] = {2026, 12, 7, 10, 0, 0};
 
   RunAgent(Once());
   EXPECT_TRUE(QueueFiles().empty());

@@ -25,9 +25,7 @@ class EmailUploaderTest : public testing::LoopbackServerFixture {
   void StartServer() { LoopbackServerFixture::StartServer(loop.Context()); }
 
   std::shared_ptr<Email> MessageWith(const std::string& bytes) {
-    testing::WriteBytes(platform.Path("file.bin"), bytes);
-    auto attachment = std::make_shared<EmailAttachment>();
-    attachment->set_FilePath(platform.Path("file.bin"));
+    const auto attachment = testing::AttachedFile(platform.Path("file.bin"), bytes);
     auto email = std::make_shared<Email>();
     email->set_ID("E-1");
     email->AddAttachment(attachment);

@@ -100,10 +100,7 @@ class TransferServerTest : public testing::LoopbackServerFixture {
   }
 
   std::shared_ptr<EmailAttachment> File(const std::string& name, const std::string& bytes) {
-    testing::WriteBytes(platform.Path(name), bytes);
-    auto attachment = std::make_shared<EmailAttachment>();
-    attachment->set_FilePath(platform.Path(name));
-    return attachment;
+    return testing::AttachedFile(platform.Path(name), bytes);
   }
 
   std::shared_ptr<Email> Message(const std::vector<std::shared_ptr<EmailAttachment>>& files) {

@@ -47,10 +47,7 @@ class EmailQueueTest : public ::testing::Test {
 
   std::shared_ptr<EmailAttachment> FileOf(const std::string& name, std::size_t bytes,
                                           const std::string& id = "") {
-    const std::string path = platform.Path(name);
-    WriteBytes(path, std::string(bytes, 'x'));
-    auto attachment = std::make_shared<EmailAttachment>();
-    attachment->set_FilePath(path);
+    auto attachment = testing::AttachedFile(platform.Path(name), std::string(bytes, 'x'));
     attachment->set_ID(id);
     return attachment;
   }
@@ -365,31 +362,17 @@ TEST_F(EmailQueueTest, SizeAddsTheAttachmentsAsTheyAreOnDisk) {
   EXPECT_EQ(queue->Size(), 345);
 }
 
-// Creation times that the test sets, by file name; the real file system
-// keeps them to the second only.
-class SetCreationTimes : public testing::FileSystemWrapper {
- public:
-  using FileSystemWrapper::FileSystemWrapper;
-  std::map<std::string, LocalDateTime> times;
-  LocalDateTime CreationTime(const std::string& path) override {
-    const auto found = times.find(FileName(path));
-    return found == times.end() ? target_.CreationTime(path) : found->second;
-  }
-};
-
 TEST_F(EmailQueueTest, TheMostRecentEmailIsTheOneCreatedLast) {
   queue->AddEmail(NewEmail("X1"));
   EXPECT_EQ(queue->MostRecentEmail()->get_ID(), "X1") << "a single e-mail";
 
   queue->AddEmail(NewEmail("X2"));
   queue->AddEmail(NewEmail("X3"));
-  SetCreationTimes files(platform.files);
+  testing::CreationTimes files(platform.files);
   files.times = {{"X1.txt", {2026, 5, 1, 10, 0, 0}},
                  {"X2.txt", {2026, 5, 1, 12, 0, 0}},
                  {"X3.txt", {2026, 5, 1, 11, 59, 59}}};
-  Platform services = platform.services;
-  services.files = &files;
-  ScopedPlatform installed(services);
+  const ScopedPlatform installed = testing::TestPlatform::WithFiles(files);
   EXPECT_EQ(queue->MostRecentEmail()->get_ID(), "X2");
 
   for (auto& [name, time] : files.times) time = {2026, 5, 1, 9, 0, 0};
@@ -502,9 +485,7 @@ class DiskFillsUp : public testing::FileSystemWrapper {
 
 TEST_F(EmailQueueTest, AFileIsWrittenOutsideTheQueueFolderAndMovedIn) {
   DiskFillsUp files(platform.files);
-  Platform services = platform.services;
-  services.files = &files;
-  ScopedPlatform installed(services);
+  const ScopedPlatform installed = testing::TestPlatform::WithFiles(files);
   queue->AddEmail(NewEmail("X1"));
   ASSERT_EQ(files.opened.size(), 1u);
   const std::string& temporary = files.opened.front();
@@ -524,9 +505,7 @@ TEST_F(EmailQueueTest, AWriteThatFailsHalfwayLeavesTheEarlierFileAndNoPart) {
 
   DiskFillsUp files(platform.files);
   files.linesBeforeFailure = 10;
-  Platform services = platform.services;
-  services.files = &files;
-  ScopedPlatform installed(services);
+  const ScopedPlatform installed = testing::TestPlatform::WithFiles(files);
   email->set_Subject("new");
   EXPECT_TRUE(testing::ThrowsError(errc::kDiskFull, [&] { queue->AddEmail(email); }));
   EXPECT_TRUE(testing::ThrowsError(errc::kDiskFull, [&] { queue->AddEmail(NewEmail("X2")); }));

@@ -16,11 +16,7 @@ class EmailTest : public ::testing::Test {
   void SetUp() override { AppSettings::Instance()->RefreshSettings(); }
 
   std::shared_ptr<EmailAttachment> FileOf(const std::string& name, std::size_t bytes) {
-    const std::string path = platform.Path(name);
-    testing::WriteBytes(path, std::string(bytes, 'x'));
-    auto attachment = std::make_shared<EmailAttachment>();
-    attachment->set_FilePath(path);
-    return attachment;
+    return testing::AttachedFile(platform.Path(name), std::string(bytes, 'x'));
   }
 
   testing::TestPlatform platform;

@@ -87,10 +87,7 @@ class ServerCommunicatorTest : public ::testing::Test {
   }
 
   std::shared_ptr<EmailAttachment> File(const std::string& name, const std::string& bytes) {
-    testing::WriteBytes(platform.Path(name), bytes);
-    auto attachment = std::make_shared<EmailAttachment>();
-    attachment->set_FilePath(platform.Path(name));
-    return attachment;
+    return testing::AttachedFile(platform.Path(name), bytes);
   }
 
   std::shared_ptr<Email> Message(std::vector<std::shared_ptr<EmailAttachment>> files) {
@@ -649,9 +646,7 @@ class UnreadableFiles : public portable::PortableFileSystem {
 
 TEST_F(ServerCommunicatorTest, AFailedReadShowsAMessageAndSendsNothingMore) {
   UnreadableFiles files;
-  Platform services = platform.services;
-  services.files = &files;
-  ScopedPlatform unreadable(services);
+  const ScopedPlatform unreadable = testing::TestPlatform::WithFiles(files);
   LogIn();
   StartUpload(Message({File("a.bin", "abc")}));
   socket.Receive("410 Attachment created: A1\r\n");
