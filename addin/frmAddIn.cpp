@@ -53,12 +53,10 @@ void frmAddIn::InitHandler(std::shared_ptr<host::Application>& oApp, std::string
   });
   progId_ = sProgID;
   ResetSlots();
-  LogDebugEvent("Outlook Addin InitHandler() called");
   Load();
 }
 
 void frmAddIn::UnInitHandler() {
-  LogDebugEvent("Outlook Addin UninitHandler() called");
   explorerClose_.Disconnect();
   newInspector_.Disconnect();
   buttonClick_.Disconnect();
@@ -73,7 +71,6 @@ void frmAddIn::UnInitHandler() {
 }
 
 void frmAddIn::moActiveExplorer_Close() {
-  LogDebugEvent("Outlook Addin moActiveExplorer_Close() called");
   TolerantRun run("moActiveExplorer_Close");
   bool last = false;
   run.Run([&] { last = Use(Use(moOL_)->GetExplorers())->Count() < 2; });
@@ -92,18 +89,6 @@ void frmAddIn::Form_Load() {
   // Without its folders the add-in would queue e-mails nowhere: say so.
   run.Run([&] { settings->RefreshSettings(); });
   run.Checkpoint(1);
-  run.Run([&] {
-    if (!settings->getDebugMode()) return;
-    LogDebugEvent("Installed Outlook Addins: ");
-    const auto addIns = Use(Use(moOL_)->GetCOMAddIns());
-    for (int i = 1; i <= addIns->Count(); ++i) {
-      const auto addIn = Use(addIns->Item(i));
-      std::string line(1, '\t');  // built up: a literal + string here trips a compiler warning
-      line += addIn->Description() + "(ProgId: " + addIn->ProgId() + ")";
-      LogDebugEvent(line);
-    }
-  });
-  LogDebugEvent("Outlook Addin Form_Load called");
 }
 
 void frmAddIn::Show() {
@@ -128,28 +113,17 @@ int frmAddIn::HostMajorVersion() {
 }
 
 void frmAddIn::moInspectors_NewInspector(std::shared_ptr<host::Inspector> Inspector) {
-  LogDebugEvent("Outlook Addin moInspectors_NewInspector() called");
   std::shared_ptr<host::MailItem> mailItem;
   try {
     mailItem = Use(Use(Use(Inspector)->CurrentItem())->AsMailItem());
   } catch (const Error&) {
-    std::string caption;
-    TolerantRun("moInspectors_NewInspector").Run([&] { caption = Use(Inspector)->Caption(); });
-    LogDebugEvent("Outlook Addin: New item was not a mail item. Inspector.Class: " + caption);
-    return;
+    return;  // a contact, a note, ...: no compose window
   }
-  int version = 0;
   bool served = false;
   TolerantRun("moInspectors_NewInspector").Run([&] {
-    version = HostMajorVersion();
-    served = ShowsAddInToolbar(version, *Inspector, *mailItem);
+    served = ShowsAddInToolbar(HostMajorVersion(), *Inspector, *mailItem);
   });
-  if (!served) {
-    LogDebugEvent(version > 9
-                      ? "Outlook Addin: mail has allread been sent, therefor we don't show the DWL-button."
-                      : "Outlook Addin: attachment button (1079) was not visible, therefor we don't show the DWL-button.");
-    return;
-  }
+  if (!served) return;  // a mail already sent (version 9: no insert-file button)
 
   TolerantRun run("moInspectors_NewInspector", [this](const std::string& line) { LogEvent(line); });
   run.Run([&] {
@@ -191,7 +165,6 @@ void frmAddIn::objAttachmentsInformationButton_Click(host::CommandBarButton&, bo
 
 void frmAddIn::updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& inspector,
                                            Email& email) {
-  LogDebugEvent("Outlook Addin: start adding attachment button to Outlook Interface.");
   TolerantRun run("updateAttachmentsCommandbar", [this](const std::string& line) { LogEvent(line); });
   std::string productCode;
   run.Run([&] { productCode = Use(moOL_)->ProductCode(); });
@@ -217,7 +190,6 @@ void frmAddIn::updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& ins
   objAttachmentsInformationButton_->SetCaption(
       AttachmentsCaption(email.NumberOfAttachments(), email.Size()));
   objAttachmentsInformationButton_->SetEnabled(true);
-  LogDebugEvent("Outlook Addin: attachment button has been added to Outlook Interface.");
 }
 
 void frmAddIn::AddToolbar(TolerantRun& run, const std::shared_ptr<host::CommandBars>& bars) {
@@ -263,8 +235,6 @@ void frmAddIn::PasteButtonIcon(TolerantRun& run) {
   Use(objAttachmentsInformationButton_)->PasteFace();
   clipboard.Clear();
 }
-
-void frmAddIn::LogDebugEvent(const std::string&) {}
 
 void frmAddIn::LogEvent(const std::string& strMessage) {
   try {

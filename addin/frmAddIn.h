@@ -43,8 +43,6 @@ class frmAddIn {
   // shows `email`'s file count and size.
   void updateAttachmentsCommandbar(std::shared_ptr<host::Inspector>& inspector, Email& email);
   void objAttachmentsInformationButton_Click(host::CommandBarButton& Ctrl, bool& CancelDefault);
-  // Trace points: accepted and dropped.
-  void LogDebugEvent(const std::string& strMessage);
   // One line in the application log, through a log object of its own.
   void LogEvent(const std::string& strMessage);
 

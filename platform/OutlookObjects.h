@@ -74,21 +74,6 @@ class NameSpace {
   virtual ~NameSpace() = default;
 };
 
-class COMAddIn {
- public:
-  virtual ~COMAddIn() = default;
-  virtual std::string Description() = 0;
-  virtual std::string ProgId() = 0;
-};
-
-class COMAddIns {
- public:
-  virtual ~COMAddIns() = default;
-  virtual int Count() = 0;
-  // `index` counts from 1.
-  virtual std::shared_ptr<COMAddIn> Item(int index) = 0;
-};
-
 class Application {
  public:
   virtual ~Application() = default;
@@ -99,7 +84,6 @@ class Application {
   virtual std::shared_ptr<Inspector> ActiveInspector() = 0;
   virtual std::string Version() = 0;
   virtual std::string ProductCode() = 0;
-  virtual std::shared_ptr<COMAddIns> GetCOMAddIns() = 0;
 };
 
 // The add-in instance the host passes on connection.

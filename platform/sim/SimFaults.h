@@ -15,14 +15,13 @@ namespace dwl::sim {
 class SimFaults {
  public:
   // Every member of the simulated host that hands back a reference.
-  static constexpr std::array<const char*, 19> kReferences = {
+  static constexpr std::array<const char*, 17> kReferences = {
       "Application.GetNamespace", "Application.ActiveExplorer", "Application.Explorers",
-      "Application.Inspectors",   "Application.ActiveInspector", "Application.COMAddIns",
-      "COMAddIns.Item",           "Inspectors.Item",            "Inspector.CurrentItem",
-      "Inspector.CommandBars",    "CommandBars.FindControl",    "CommandBars.Add",
-      "CommandBar.Controls",      "CommandBarControls.Add",     "CommandBarControl.Parent",
-      "CreateObject",             "SafeMailItem.Recipients",    "Recipients.Item",
-      "SafeMailItem.Attachments"};
+      "Application.Inspectors",   "Application.ActiveInspector", "Inspectors.Item",
+      "Inspector.CurrentItem",    "Inspector.CommandBars",      "CommandBars.FindControl",
+      "CommandBars.Add",          "CommandBar.Controls",        "CommandBarControls.Add",
+      "CommandBarControl.Parent", "CreateObject",               "SafeMailItem.Recipients",
+      "Recipients.Item",          "SafeMailItem.Attachments"};
 
   static SimFaults& Current();
 

@@ -69,32 +69,9 @@ class SimOutlook::SimInspectorList : public host::Inspectors {
   EventList<std::shared_ptr<host::Inspector>> newInspector_;
 };
 
-class SimOutlook::SimAddInList : public host::COMAddIns {
- public:
-  explicit SimAddInList(std::vector<SimAddIn> addIns) : addIns_(std::move(addIns)) {}
-  int Count() override { return static_cast<int>(addIns_.size()); }
-  std::shared_ptr<host::COMAddIn> Item(int index) override {
-    if (index < 1 || index > Count()) {
-      throw Error(errc::kInvalidCall, "COMAddIns.Item", "Array index out of bounds");
-    }
-    struct Entry : host::COMAddIn {
-      SimAddIn addIn;
-      std::string Description() override { return addIn.description; }
-      std::string ProgId() override { return addIn.progId; }
-    };
-    auto entry = std::make_shared<Entry>();
-    entry->addIn = addIns_[static_cast<std::size_t>(index - 1)];
-    return Faults().Hand<host::COMAddIn>("COMAddIns.Item", entry);
-  }
-
- private:
-  std::vector<SimAddIn> addIns_;
-};
-
 SimOutlook::SimOutlook(std::string version, int explorers) : version_(std::move(version)) {
   report_ = [errors = hostErrors_](const Error& failure) { errors->push_back(failure); };
   for (int i = 0; i < explorers; ++i) explorers_.push_back(std::make_shared<SimExplorer>(report_));
-  addIns_.push_back({"Dropwell Outlook AddIn", "DWLOutlookAddin.Connect"});
 }
 
 std::shared_ptr<SimOutlook> SimOutlook::Create(std::string version, int explorers) {
@@ -125,10 +102,6 @@ std::shared_ptr<host::Inspectors> SimOutlook::GetInspectors() {
 std::shared_ptr<host::Inspector> SimOutlook::ActiveInspector() {
   if (!active_) throw NoSuch("no item window is active");
   return Faults().Hand<host::Inspector>("Application.ActiveInspector", active_);
-}
-
-std::shared_ptr<host::COMAddIns> SimOutlook::GetCOMAddIns() {
-  return Faults().Hand<host::COMAddIns>("Application.COMAddIns", std::make_shared<SimAddInList>(addIns_));
 }
 
 std::shared_ptr<SimInspector> SimOutlook::Open(const std::string& name, ItemKind kind, bool sent,

@@ -17,11 +17,6 @@
 
 namespace dwl::sim {
 
-struct SimAddIn {
-  std::string description;
-  std::string progId;
-};
-
 class SimOutlook : public host::Application, public std::enable_shared_from_this<SimOutlook> {
  public:
   // `version` as Application.Version gives it, e.g. "11.0.8217".
@@ -36,7 +31,6 @@ class SimOutlook : public host::Application, public std::enable_shared_from_this
   std::shared_ptr<host::Inspector> ActiveInspector() override;
   std::string Version() override { return version_; }
   std::string ProductCode() override { return "{90110409-6000-11D3-8CFE-0150048383C9}"; }
-  std::shared_ptr<host::COMAddIns> GetCOMAddIns() override;
 
   // Driving the host.
   enum class ItemKind { Mail, Contact, Note };
@@ -67,7 +61,6 @@ class SimOutlook : public host::Application, public std::enable_shared_from_this
   std::shared_ptr<SimInspector> ClosedWindow(const std::string& name) const;
   const std::vector<std::shared_ptr<SimInspector>>& Windows() const { return windows_; }
   int ExplorerCount() const { return static_cast<int>(explorers_.size()); }
-  std::vector<SimAddIn>& AddIns() { return addIns_; }
   // The mails the host sent, in order.
   const std::vector<std::shared_ptr<SimMailItem>>& SentMails() const { return sentMails_; }
   // Failures returned to the host by event handlers since the last call.
@@ -78,7 +71,6 @@ class SimOutlook : public host::Application, public std::enable_shared_from_this
   class SimExplorer;
   class SimInspectorList;
   class SimExplorerList;
-  class SimAddInList;
 
   void CallAddIn(const std::function<void()>& hostCall);
 
@@ -91,7 +83,6 @@ class SimOutlook : public host::Application, public std::enable_shared_from_this
   std::shared_ptr<SimInspector> active_;
   std::weak_ptr<SimControl> lastButton_;
   std::shared_ptr<SimInspectorList> inspectors_;
-  std::vector<SimAddIn> addIns_;
   std::vector<std::shared_ptr<SimMailItem>> sentMails_;
 };
 
