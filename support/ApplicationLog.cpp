@@ -15,7 +15,15 @@ std::string TwoDigits(int value) {
   return text.size() == 1 ? "0" + text : text;
 }
 
+// Between a line's date and time and its message.
+constexpr const char* kTimeSeparator = " - ";
+
 }  // namespace
+
+std::string LoggedMessage(const std::string& line) {
+  const auto at = line.find(kTimeSeparator);
+  return at == std::string::npos ? line : line.substr(at + std::char_traits<char>::length(kTimeSeparator));
+}
 
 std::string Printable(std::string_view text, std::size_t most) {
   const std::size_t kept = std::min(text.size(), most);
@@ -74,7 +82,7 @@ void ApplicationLog::LogDisplayList(std::shared_ptr<frmLog> form) {
 void ApplicationLog::AddMessage(const std::string& strMessage) {
   if (!PlatformInstalled()) return;  // a program shutting down
   Clock& clock = *ThePlatform().clock;
-  const std::string line = clock.FormatGeneralDate(clock.Now()) + " - " + strMessage;
+  const std::string line = clock.FormatGeneralDate(clock.Now()) + kTimeSeparator + strMessage;
   if (!logFile_) OpenFile();
   if (logFile_) {
     try {

@@ -25,6 +25,9 @@ namespace dwl {
 // "... (N bytes)" with its whole length.
 std::string Printable(std::string_view text, std::size_t most = std::string_view::npos);
 
+// The message of a log line, without the date and time before it.
+std::string LoggedMessage(const std::string& line);
+
 class ApplicationLog {
  public:
   static constexpr const char* kProductName = "DropwellOutlookAddIn";

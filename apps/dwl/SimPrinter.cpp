@@ -10,6 +10,7 @@
 #include "compose/MailProcessor.h"
 #include "dialogs/frmFiles.h"
 #include "support/AppSettings.h"
+#include "support/ApplicationLog.h"
 
 namespace dwl::cli {
 
@@ -161,8 +162,7 @@ void SimPrinter::PrintLog() {
   std::string line;
   while (std::getline(in, line)) {
     if (!line.empty() && line.back() == '\r') line.pop_back();
-    const auto dash = line.find(" - ");
-    out_ << (dash == std::string::npos ? line : line.substr(dash + 3)) << "\n";
+    out_ << LoggedMessage(line) << "\n";
   }
 }
 

@@ -54,10 +54,7 @@ std::vector<std::string> SimHost::LogMessages() {
   std::vector<std::string> messages;
   const std::string file = ApplicationLog().getLogFilePath();
   if (!std::filesystem::exists(file)) return messages;
-  for (const std::string& line : ReadCrLfLines(file)) {
-    const auto dash = line.find(" - ");
-    messages.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
-  }
+  for (const std::string& line : ReadCrLfLines(file)) messages.push_back(LoggedMessage(line));
   return messages;
 }
 
