@@ -303,14 +303,7 @@ void SimSession::DialogCommand(const std::vector<std::string>& args) {
     Require(!rest.empty(), "'dialog drop' needs the files or folders to drop");
     dialog->ListView1_OLEDragDrop(absolute(rest));
   } else if (action == "select") {
-    Require(!rest.empty(), "'dialog select' needs row numbers");
-    for (auto& row : dialog->ListView1.ListItems) row.Selected = false;
-    for (const std::string& word : rest) {
-      const int row = WholeNumber(word, "dialog select");
-      Require(row >= 1 && row <= static_cast<int>(dialog->ListView1.ListItems.size()),
-              "there is no row " + word);
-      dialog->ListView1.ListItems[static_cast<std::size_t>(row - 1)].Selected = true;
-    }
+    SelectRows(rest);
   } else if (action == "remove") {
     none();
     dialog->ListView1_KeyDown(frmFiles::kKeyDelete, 0);
@@ -334,6 +327,17 @@ void SimSession::DialogCommand(const std::vector<std::string>& args) {
     if (cancel != 0) out_ << "closing refused\n";
   } else {
     throw SimUsageError("'dialog' does not know '" + action + "'");
+  }
+}
+
+void SimSession::SelectRows(const std::vector<std::string>& rows) {
+  Require(!rows.empty(), "'dialog select' needs row numbers");
+  auto& items = frmFiles::Instance()->ListView1.ListItems;
+  for (auto& row : items) row.Selected = false;
+  for (const std::string& word : rows) {
+    const int row = WholeNumber(word, "dialog select");
+    Require(row >= 1 && row <= static_cast<int>(items.size()), "there is no row " + word);
+    items[static_cast<std::size_t>(row - 1)].Selected = true;
   }
 }
 

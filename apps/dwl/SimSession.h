@@ -43,6 +43,7 @@ class SimSession {
   void ClipboardCommand(const std::vector<std::string>& args);
   void Print(const std::vector<std::string>& args);
   void DialogCommand(const std::vector<std::string>& args);
+  void SelectRows(const std::vector<std::string>& rows);
   void MakeFile(const std::vector<std::string>& args);
   sim::SimOutlook& Outlook();
   void ReportHostErrors();

@@ -134,14 +134,7 @@ void TransferSession::HandleCommand(const protocol::Command& command) {
     return;
   }
   if (word == "LOGN") {
-    const ServerOptions& options = server_.Options();
-    const std::string user = command.fields.empty() ? "" : command.fields[0];
-    // The password may hold ", " itself.
-    std::string password;
-    for (std::size_t i = 1; i < command.fields.size(); ++i) password += (i > 1 ? ", " : "") + command.fields[i];
-    loggedIn_ = (options.user.empty() || user == options.user) &&
-                (options.password.empty() || password == options.password);
-    Reply(loggedIn_ ? "210 Welcome " + std::to_string(number_) : "530 Login refused");
+    LogIn(command);
     return;
   }
   if (!loggedIn_) {
@@ -176,6 +169,17 @@ void TransferSession::HandleCommand(const protocol::Command& command) {
   } else {
     Reply("500 Unknown command");
   }
+}
+
+void TransferSession::LogIn(const protocol::Command& command) {
+  const ServerOptions& options = server_.Options();
+  const std::string user = command.fields.empty() ? "" : command.fields[0];
+  // The password may hold ", " itself.
+  std::string password;
+  for (std::size_t i = 1; i < command.fields.size(); ++i) password += (i > 1 ? ", " : "") + command.fields[i];
+  loggedIn_ = (options.user.empty() || user == options.user) &&
+              (options.password.empty() || password == options.password);
+  Reply(loggedIn_ ? "210 Welcome " + std::to_string(number_) : "530 Login refused");
 }
 
 void TransferSession::StartEmail(const protocol::Command& command) {

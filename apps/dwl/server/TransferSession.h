@@ -42,6 +42,7 @@ class TransferSession : public std::enable_shared_from_this<TransferSession> {
   void HandleRead(const std::error_code& error, std::size_t bytes);
   void HandleLine(const std::string& line);
   void HandleCommand(const protocol::Command& command);
+  void LogIn(const protocol::Command& command);
   void StartEmail(const protocol::Command& command);
   void StartAttachment(const protocol::Command& command);
   void ReceiveFile(const std::string& attachmentId, bool resumed);
