@@ -5,6 +5,7 @@
 //   dwl_tcp_copy receive OUT          listens on 127.0.0.1 (the system picks the
 //                                     port, printed first), takes one connection
 //   dwl_tcp_copy send PORT FILE PIECE sends FILE to 127.0.0.1:PORT in PIECE-byte writes
+// Exit status: 0 on success, 1 on failure, 2 for wrong usage.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <sys/socket.h>
@@ -12,12 +13,13 @@
 
 #include <cerrno>
 #include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <iostream>
 #include <string>
 #include <vector>
+
+#include "apps/CommandLine.h"
 
 namespace {
 
@@ -34,7 +36,7 @@ sockaddr_in Loopback(unsigned short port) {
   return address;
 }
 
-int Receive(const char* outPath) {
+int Receive(const std::string& outPath) {
   const int listener = ::socket(AF_INET, SOCK_STREAM, 0);
   sockaddr_in address = Loopback(0);
   socklen_t length = sizeof address;
@@ -62,20 +64,18 @@ int Receive(const char* outPath) {
   ::close(connection);
   ::close(listener);
   std::cout << "received " << total << std::endl;
-  return out ? 0 : Fail("write " + std::string(outPath));
+  return out ? 0 : Fail("write " + outPath);
 }
 
-int Send(const char* port, const char* path, const char* piece) {
-  const std::size_t size = std::strtoul(piece, nullptr, 10);
-  if (size == 0) return Fail("piece size");
+int Send(std::uint16_t port, const std::string& path, std::size_t size) {
   const int connection = ::socket(AF_INET, SOCK_STREAM, 0);
-  const sockaddr_in address = Loopback(static_cast<unsigned short>(std::atoi(port)));
+  const sockaddr_in address = Loopback(port);
   if (connection < 0 ||
       ::connect(connection, reinterpret_cast<const sockaddr*>(&address), sizeof address) != 0) {
     return Fail("connect");
   }
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Fail(std::string("open ") + path);
+  if (!in) return Fail("open " + path);
   std::vector<char> buffer(size);
   while (in) {
     in.read(buffer.data(), static_cast<std::streamsize>(size));
@@ -100,9 +100,24 @@ int Send(const char* port, const char* path, const char* piece) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const std::string command = argc > 1 ? argv[1] : "";
-  if (command == "receive" && argc == 3) return Receive(argv[2]);
-  if (command == "send" && argc == 5) return Send(argv[2], argv[3], argv[4]);
-  std::cerr << "usage: dwl_tcp_copy receive OUT | dwl_tcp_copy send PORT FILE PIECE\n";
-  return 2;
+  CLI::App app("A plain TCP copy over loopback, the yardstick for the upload benchmark.", "dwl_tcp_copy");
+  app.require_subcommand(1);
+  std::string outPath;
+  CLI::App* receive = app.add_subcommand(
+      "receive", "listen on 127.0.0.1 (the system picks the port, printed first),\n"
+                 "take one connection and write what arrives to OUT");
+  receive->add_option("OUT", outPath, "the file to write")->type_name("")->required();
+  std::uint16_t port = 0;
+  std::string path;
+  std::size_t piece = 0;
+  CLI::App* send = app.add_subcommand("send", "send FILE to 127.0.0.1:PORT in PIECE-byte writes");
+  send->add_option("PORT", port, "the receiver's port")->type_name("")->required()->transform(
+      dwl::cli::WholeNumber(1, 65535));
+  send->add_option("FILE", path, "the file to send")->type_name("")->required();
+  send->add_option("PIECE", piece, "bytes per write")->type_name("")->required()->transform(
+      dwl::cli::WholeNumber(std::size_t{1}, std::size_t{1} << 30));
+  if (const auto done = dwl::cli::Parse(app, dwl::cli::Arguments(argv + 1, argv + argc), std::cout, std::cerr)) {
+    return *done;
+  }
+  return *receive ? Receive(outPath) : Send(port, path, piece);
 }

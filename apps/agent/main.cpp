@@ -1,11 +1,11 @@
 // TransferAgent: uploads the e-mails that the add-in queued, then leaves (-o)
 // or keeps watching the queue.
 #include <atomic>
-#include <charconv>
 #include <chrono>
 #include <csignal>
 #include <iostream>
 
+#include "apps/CommandLine.h"
 #include "apps/agent/TransferAgent.h"
 #include "mail/EmailQueue.h"
 #include "platform/portable/PortablePlatform.h"
@@ -14,60 +14,53 @@
 
 namespace {
 
-constexpr const char* kHelp =
-    "usage: TransferAgent [-o] [--server HOST:PORT]\n"
-    "\n"
+constexpr const char* kDescription =
     "Uploads the e-mails that the Dropwell add-in queued, one at a time, oldest\n"
     "first, with the account of 'dwl config set-account'. A lost connection, a\n"
     "time-out or a refused login is tried again after 1, 2, 4, ... up to 60\n"
     "seconds, and an interrupted e-mail resumes where the server stopped. An\n"
     "e-mail the server refuses, or that fails again and again, moves to the\n"
-    "Failed folder beside the queue. Only one TransferAgent runs at a time.\n"
-    "\n"
-    "  -o                  leave once the queue is empty (else keep watching it)\n"
-    "  --server HOST:PORT  another transfer server than the built-in one\n"
-    "\n"
-    "Exit status: 0 when the queue was drained (or another agent runs), 1 with a\n"
-    "line on standard error otherwise, 2 for wrong usage.\n";
+    "Failed folder beside the queue. Only one TransferAgent runs at a time.";
 
 std::atomic<bool> g_stop{false};
 
 extern "C" void OnSignal(int) { g_stop = true; }
 
-int Usage(const std::string& problem) {
-  std::cerr << "TransferAgent: " << problem << " (see TransferAgent --help)\n";
-  return 2;
+// --server HOST:PORT, the port from 1 to 65535: an empty answer, else what is wrong.
+std::string ReadServer(const std::string& value, dwl::agent::AgentOptions& options) {
+  const std::size_t colon = value.rfind(':');
+  if (colon == 0 || colon == std::string::npos) return "takes HOST:PORT, not '" + value + "'";
+  std::string port = value.substr(colon + 1);
+  const std::string problem = dwl::cli::WholeNumber(1, 65535)(port);
+  if (!problem.empty()) return "the port " + problem;
+  options.host = value.substr(0, colon);
+  options.port = static_cast<std::uint16_t>(std::stoi(port));
+  return {};
+}
+
+// Reads the arguments into `options`: the exit code when the agent is done already.
+std::optional<int> ReadArguments(int argc, char** argv, dwl::agent::AgentOptions& options) {
+  CLI::App app(kDescription, "TransferAgent");
+  app.add_flag("-o", options.once, "leave once the queue is empty (else keep watching it)");
+  app.add_option_function<std::string>(
+         "--server",
+         [&options](const std::string& value) {
+           const std::string problem = ReadServer(value, options);
+           if (!problem.empty()) throw CLI::ValidationError("--server", problem);
+         },
+         "another transfer server than the built-in one")
+      ->type_name("HOST:PORT");
+  app.footer(
+      "Exit status: 0 when the queue was drained (or another agent runs), 1 with a\n"
+      "line on standard error otherwise, 2 for wrong usage.");
+  return dwl::cli::Parse(app, dwl::cli::Arguments(argv + 1, argv + argc), std::cout, std::cerr);
 }
 
 }  // namespace
 
 int main(int argc, char** argv) {
   dwl::agent::AgentOptions options;
-  for (int i = 1; i < argc; ++i) {
-    const std::string arg = argv[i];
-    if (arg == "--help" || arg == "-h") {
-      std::cout << kHelp;
-      return 0;
-    }
-    if (arg == "-o") {
-      options.once = true;
-    } else if (arg == "--server") {
-      if (++i == argc) return Usage("--server needs HOST:PORT");
-      const std::string value = argv[i];
-      const auto colon = value.rfind(':');
-      unsigned port = 0;
-      const char* end = value.data() + value.size();
-      if (colon == std::string::npos || colon == 0 ||
-          std::from_chars(value.data() + colon + 1, end, port).ptr != end || port == 0 ||
-          port > 65535) {
-        return Usage("--server takes HOST:PORT, not '" + value + "'");
-      }
-      options.host = value.substr(0, colon);
-      options.port = static_cast<std::uint16_t>(port);
-    } else {
-      return Usage("unknown argument '" + arg + "'");
-    }
-  }
+  if (const std::optional<int> done = ReadArguments(argc, argv, options)) return *done;
 
   int code = 0;
   {

@@ -1,7 +1,7 @@
 // dwl config: the user's account and preferences in settings.cfg.
 #include <iomanip>
+#include <limits>
 
-#include "apps/dwl/CommandLine.h"
 #include "apps/dwl/Subcommands.h"
 #include "platform/Platform.h"
 #include "support/AppSettings.h"
@@ -10,18 +10,6 @@
 namespace dwl::cli {
 
 namespace {
-
-constexpr const char* kHelp =
-    "usage: dwl config show\n"
-    "       dwl config set-account USER     (the password is read from standard input)\n"
-    "       dwl config set min-file-size N\n"
-    "       dwl config set progress-popup true|false\n"
-    "\n"
-    "Shows or changes the user's Dropwell settings: the service account, stored\n"
-    "encrypted in settings.cfg, and two preferences. 'show' also tells where the\n"
-    "application folder, the mail queue, the settings file and the log are.\n";
-
-int Usage(std::ostream& err, const std::string& problem) { return UsageError(err, "config", problem); }
 
 void Show(const AppSettings& settings, std::ostream& out) {
   auto row = [&out](const char* label, const std::string& value) {
@@ -37,73 +25,69 @@ void Show(const AppSettings& settings, std::ostream& out) {
   row("DisplayProgressPopup:", FlagText(settings.getDisplayProgressPopup()));
 }
 
+// The actions and their words, checked before any file is touched.
+struct ConfigArguments {
+  CLI::App app{
+      "Shows or changes the user's Dropwell settings: the service account, stored\n"
+      "encrypted in settings.cfg, and two preferences. 'show' also tells where the\n"
+      "application folder, the mail queue, the settings file and the log are.",
+      "dwl config"};
+  CLI::App* show = app.add_subcommand("show", "where the files are, the account and the preferences");
+  CLI::App* setAccount = app.add_subcommand("set-account",
+                                            "set-account USER: the service account; the password is read from\n"
+                                            "standard input (not echoed on a terminal)");
+  CLI::App* set = app.add_subcommand("set", "set min-file-size N: MinimalFileSize, a whole number\n"
+                                            "set progress-popup true|false: DisplayProgressPopup");
+  CLI::App* minFileSize = set->add_subcommand("min-file-size", "MinimalFileSize, a whole number");
+  CLI::App* progressPopup = set->add_subcommand("progress-popup", "DisplayProgressPopup: true or false");
+  std::string user;
+  std::int32_t minimalFileSize = 0;
+  bool popup = false;
+
+  ConfigArguments() {
+    app.require_subcommand(1);
+    set->require_subcommand(1);
+    setAccount->add_option("USER", user, "the user name")->type_name("")->required()->check(NotEmpty());
+    minFileSize->add_option("N", minimalFileSize, "a whole number")
+        ->type_name("")
+        ->required()
+        ->transform(WholeNumber(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+    progressPopup->add_option("VALUE", popup, "true or false")
+        ->type_name("")
+        ->required()
+        ->check(CLI::IsMember({"true", "false"}));
+  }
+};
+
 }  // namespace
 
 int RunConfig(const Arguments& args, std::ostream& out, std::ostream& err) {
-  if (args.empty()) return Usage(err, "missing action");
-  const std::string& action = args[0];
-  if (action == "--help" || action == "-h") {
-    out << kHelp;
-    return 0;
-  }
-
-  // Check the words before touching any file.
-  std::int32_t minimalFileSize = 0;
-  bool progressPopup = false;
-  if (action == "show") {
-    if (args.size() != 1) return Usage(err, "'show' takes no arguments");
-  } else if (action == "set-account") {
-    if (args.size() != 2) return Usage(err, "'set-account' takes one user name");
-    if (args[1].empty()) return Usage(err, "the user name must not be empty");
-  } else if (action == "set") {
-    if (args.size() != 3) return Usage(err, "'set' takes a name and a value");
-    if (args[1] == "min-file-size") {
-      if (!ParseNumber(args[2], minimalFileSize)) {
-        return Usage(err, "min-file-size takes a whole number from -2147483648 to 2147483647, not '" +
-                              args[2] + "'");
-      }
-    } else if (args[1] == "progress-popup") {
-      if (args[2] != "true" && args[2] != "false") {
-        return Usage(err, "progress-popup takes true or false, not '" + args[2] + "'");
-      }
-      progressPopup = args[2] == "true";
-    } else {
-      return Usage(err, "unknown setting '" + args[1] + "'");
-    }
-  } else {
-    return Usage(err, "unknown action '" + action + "'");
-  }
+  ConfigArguments words;
+  if (const std::optional<int> done = Parse(words.app, args, out, err)) return *done;
 
   try {
     const std::shared_ptr<AppSettings> settings = AppSettings::Instance();
     settings->RefreshSettings();
-    if (action == "show") {
+    if (*words.show) {
       Show(*settings, out);
       return 0;
     }
-    if (action == "set-account") {
-      const std::optional<std::string> password = ThePlatform().console->ReadSecretLine(
-          "Password for " + args[1] + ": ");
-      if (!password) {
-        err << "dwl config: no password on standard input\n";
-        return 1;
-      }
-      if (password->empty()) {
-        err << "dwl config: the password must not be empty\n";
-        return 1;
-      }
-      settings->setUsername(args[1]);
+    if (*words.setAccount) {
+      const std::optional<std::string> password =
+          ThePlatform().console->ReadSecretLine("Password for " + words.user + ": ");
+      if (!password) return Fail(err, "dwl config", "no password on standard input");
+      if (password->empty()) return Fail(err, "dwl config", "the password must not be empty");
+      settings->setUsername(words.user);
       settings->setPassword(*password);
-    } else if (args[1] == "min-file-size") {
-      settings->setMinimalFileSize(minimalFileSize);
+    } else if (*words.progressPopup) {
+      settings->setDisplayProgressPopup(words.popup);
     } else {
-      settings->setDisplayProgressPopup(progressPopup);
+      settings->setMinimalFileSize(words.minimalFileSize);
     }
     settings->SaveSettings();
     return 0;
   } catch (const Error& failure) {
-    err << "dwl config: " << failure.Description() << "\n";
-    return 1;
+    return Fail(err, "dwl config", failure.Description());
   }
 }
 

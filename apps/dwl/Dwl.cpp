@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <iterator>
 
 #include "apps/dwl/Subcommands.h"
@@ -13,34 +14,23 @@ const Subcommand kSubcommands[] = {
     {"upload", "upload files as one e-mail to the transfer server", RunUpload},
 };
 
-void PrintHelp(std::ostream& out) {
-  out << "usage: dwl SUBCOMMAND [ARGS...]\n\n"
-         "The Dropwell add-in's command-line tool.\n\nsubcommands:\n";
-  for (const Subcommand& command : kSubcommands) {
-    out << "  " << command.name << std::string(10 - std::char_traits<char>::length(command.name), ' ')
-        << command.summary << "\n";
-  }
-  out << "\n'dwl SUBCOMMAND --help' tells more about one.\n";
-}
-
 }  // namespace
 
 int RunDwl(const Arguments& args, std::ostream& out, std::ostream& err) {
-  if (args.empty()) {
-    err << "dwl: missing subcommand (see dwl --help)\n";
-    return 2;
+  CLI::App app("The Dropwell add-in's command-line tool.", "dwl");
+  app.footer("'dwl SUBCOMMAND --help' tells more about one.");
+  app.require_subcommand(1);
+  CLI::App* chosen[std::size(kSubcommands)];
+  for (std::size_t i = 0; i < std::size(kSubcommands); ++i) {
+    chosen[i] = app.add_subcommand(kSubcommands[i].name, kSubcommands[i].summary);
   }
-  if (args[0] == "--help" || args[0] == "-h" || args[0] == "help") {
-    PrintHelp(out);
-    return 0;
+  // The first word chooses the subcommand, which reads the rest as they are.
+  const Arguments first(args.begin(), args.begin() + std::min<std::size_t>(args.size(), 1));
+  if (const std::optional<int> done = Parse(app, first, out, err)) return *done;
+  for (std::size_t i = 0; i < std::size(kSubcommands); ++i) {
+    if (chosen[i]->parsed()) return kSubcommands[i].run(Arguments(std::next(args.begin()), args.end()), out, err);
   }
-  for (const Subcommand& command : kSubcommands) {
-    if (args[0] == command.name) {
-      return command.run(Arguments(std::next(args.begin()), args.end()), out, err);
-    }
-  }
-  err << "dwl: unknown subcommand '" << args[0] << "' (see dwl --help)\n";
-  return 2;
+  return kWrongUsage;  // require_subcommand(1) chose one
 }
 
 }  // namespace dwl::cli

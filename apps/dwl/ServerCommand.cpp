@@ -3,8 +3,8 @@
 #include <asio/signal_set.hpp>
 
 #include <csignal>
+#include <limits>
 
-#include "apps/dwl/CommandLine.h"
 #include "apps/dwl/Subcommands.h"
 #include "apps/dwl/server/TransferServer.h"
 #include "platform/Platform.h"
@@ -14,59 +14,40 @@ namespace dwl::cli {
 
 namespace {
 
-constexpr const char* kHelp =
-    "usage: dwl server [--address ADDRESS] [--port N] [--store DIR]\n"
-    "                  [--user NAME] [--password WORD] [--max-size BYTES]\n"
-    "\n"
+constexpr const char* kDescription =
     "Runs a Dropwell transfer server until interrupted (Ctrl-C), for trying and\n"
     "testing the transfer client. It keeps every file it receives under its\n"
     "attachment id in DIR/files/, and each e-mail's subject, password, recipients\n"
     "and body in DIR/emails/, so an interrupted upload resumes later, also after\n"
-    "a restart.\n"
-    "\n"
-    "  --address ADDRESS  where to listen (default 127.0.0.1: this machine only)\n"
-    "  --port N           TCP port; 0 (the default) lets the system pick one\n"
-    "  --store DIR        where to keep what arrives (default ./dwl-server-store)\n"
-    "  --user NAME        the only user name that may log in (default: any)\n"
-    "  --password WORD    the only password that may log in (default: any);\n"
-    "                     other users of this machine can see it while it runs\n"
-    "  --max-size BYTES   refuse e-mails announced with more bytes (default: none)\n"
-    "\n"
-    "On start it prints the address and port it listens on.\n";
+    "a restart.";
 
-int Usage(std::ostream& err, const std::string& problem) { return UsageError(err, "server", problem); }
+void AddOptions(CLI::App& app, server::ServerOptions& options) {
+  app.add_option("--address", options.address, "where to listen (default 127.0.0.1: this machine only)")
+      ->type_name("ADDRESS");
+  app.add_option("--port", options.port, "TCP port; 0 (the default) lets the system pick one")
+      ->type_name("N")
+      ->transform(WholeNumber(0, 65535));
+  app.add_option("--store", options.store, "where to keep what arrives (default ./dwl-server-store)")
+      ->type_name("DIR")
+      ->check(NotEmpty());
+  app.add_option("--user", options.user, "the only user name that may log in (default: any)")->type_name("NAME");
+  app.add_option("--password", options.password,
+                 "the only password that may log in (default: any);\n"
+                 "other users of this machine can see it while it runs")
+      ->type_name("WORD");
+  app.add_option("--max-size", options.maxSize, "refuse e-mails announced with more bytes (default: none)")
+      ->type_name("BYTES")
+      ->transform(WholeNumber(std::uint64_t{0}, std::numeric_limits<std::uint64_t>::max()));
+}
 
 }  // namespace
 
 int RunServer(const Arguments& args, std::ostream& out, std::ostream& err) {
+  CLI::App app(kDescription, "dwl server");
+  app.footer("On start it prints the address and port it listens on.");
   server::ServerOptions options;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (option == "--help" || option == "-h") {
-      out << kHelp;
-      return 0;
-    }
-    if (i + 1 >= args.size()) return Usage(err, "'" + option + "' needs a value, or is unknown");
-    const std::string& value = args[++i];
-    if (option == "--address") {
-      options.address = value;
-    } else if (option == "--port") {
-      if (!ParseNumber(value, options.port)) return Usage(err, "--port takes 0 to 65535, not '" + value + "'");
-    } else if (option == "--store") {
-      if (value.empty()) return Usage(err, "--store needs a folder");
-      options.store = value;
-    } else if (option == "--user") {
-      options.user = value;
-    } else if (option == "--password") {
-      options.password = value;
-    } else if (option == "--max-size") {
-      std::uint64_t bytes = 0;
-      if (!ParseNumber(value, bytes)) return Usage(err, "--max-size takes a number of bytes, not '" + value + "'");
-      options.maxSize = static_cast<double>(bytes);
-    } else {
-      return Usage(err, "unknown option '" + option + "'");
-    }
-  }
+  AddOptions(app, options);
+  if (const std::optional<int> done = Parse(app, args, out, err)) return *done;
 
   try {
     portable::PortableEventLoop loop(*ThePlatform().codePage);
@@ -83,8 +64,7 @@ int RunServer(const Arguments& args, std::ostream& out, std::ostream& err) {
     out << "dwl server: stopped" << std::endl;
     return 0;
   } catch (const Error& failure) {
-    err << "dwl server: " << failure.Description() << "\n";
-    return 1;
+    return Fail(err, "dwl server", failure.Description());
   }
 }
 

@@ -9,34 +9,27 @@ namespace dwl::cli {
 
 namespace {
 
-constexpr const char* kUsage =
-    "usage: dwl sim SCRIPT     (- reads the script from standard input)\n"
-    "\n"
+constexpr const char* kDescription =
     "Runs the add-in in a simulated Outlook, one command per line, and prints\n"
     "what the script asks to print. A wrong command stops the run with its line\n"
     "number (exit 2); a failure the add-in returns to the host is printed as\n"
-    "'host got error: <number> <description>' and the run goes on.\n\n";
+    "'host got error: <number> <description>' and the run goes on.";
 
 }  // namespace
 
 int RunSim(const Arguments& args, std::ostream& out, std::ostream& err) {
-  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
-    out << kUsage << SimSession::Help();
-    return 0;
-  }
-  if (args.size() != 1) {
-    err << "dwl sim: give one script, or - for standard input (see dwl sim --help)\n";
-    return 2;
-  }
+  CLI::App app(kDescription, "dwl sim");
+  app.footer(SimSession::Help());
+  std::string path;
+  app.add_option("SCRIPT", path, "the script; - reads it from standard input")->type_name("")->required();
+  if (const std::optional<int> done = Parse(app, args, out, err)) return *done;
+
   std::ifstream file;
   std::istream* script = &std::cin;
-  const std::string name = args[0] == "-" ? "<stdin>" : args[0];
-  if (args[0] != "-") {
-    file.open(args[0]);
-    if (!file) {
-      err << "dwl sim: cannot read " << args[0] << "\n";
-      return 1;
-    }
+  const std::string name = path == "-" ? "<stdin>" : path;
+  if (path != "-") {
+    file.open(path);
+    if (!file) return Fail(err, "dwl sim", "cannot read " + path);
     script = &file;
   }
 
@@ -50,12 +43,11 @@ int RunSim(const Arguments& args, std::ostream& out, std::ostream& err) {
       } catch (const SimUsageError& problem) {
         out.flush();
         err << "dwl sim: " << name << ":" << number << ": " << problem.what() << "\n";
-        return 2;
+        return kWrongUsage;
       }
     }
   } catch (const Error& failure) {
-    err << "dwl sim: " << failure.Description() << "\n";
-    return 1;
+    return Fail(err, "dwl sim", failure.Description());
   }
   return 0;
 }

@@ -1,15 +1,14 @@
 // The dwl tool: one table of subcommands, each a name, a one-line summary and
-// a handler. Handlers return 0 on success, 1 on failure and 2 on wrong usage,
-// printing one clear line for either.
+// a handler. Each handler reads its arguments with apps/CommandLine.h and
+// returns 0 on success, 1 on failure and 2 on wrong usage, printing one clear
+// line for either.
 #pragma once
 
 #include <ostream>
-#include <string>
-#include <vector>
+
+#include "apps/CommandLine.h"
 
 namespace dwl::cli {
-
-using Arguments = std::vector<std::string>;
 
 struct Subcommand {
   const char* name;

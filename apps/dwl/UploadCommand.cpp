@@ -1,9 +1,9 @@
 // dwl upload: sends files as one e-mail through the transfer client, the way
 // TransferAgent does, resuming after a lost connection.
 #include <chrono>
+#include <limits>
 
 #include "apps/dwl/EmailUploader.h"
-#include "apps/dwl/CommandLine.h"
 #include "apps/dwl/Subcommands.h"
 #include "platform/Platform.h"
 #include "support/AppSettings.h"
@@ -13,27 +13,46 @@ namespace dwl::cli {
 
 namespace {
 
-constexpr const char* kHelp =
-    "usage: dwl upload [--host HOST] [--port N] [--user NAME] [--to ADDRESS]...\n"
-    "                  [--subject TEXT] [--body TEXT] [--download-password WORD]\n"
-    "                  [--attempts N] FILE...\n"
-    "\n"
+constexpr const char* kProgram = "dwl upload";
+
+constexpr const char* kDescription =
     "Uploads the files as one e-mail to the Dropwell transfer server, with the\n"
     "account of 'dwl config set-account', and prints the e-mail's id, size and file\n"
     "count. After a lost connection it connects again and resumes the files where\n"
-    "the server stopped.\n"
-    "\n"
-    "  --host HOST, --port N   another transfer server than the built-in one\n"
-    "                          (for example a 'dwl server' on 127.0.0.1)\n"
-    "  --user NAME             log in as NAME; the password is read from standard\n"
-    "                          input (not echoed on a terminal)\n"
-    "  --to ADDRESS            a recipient; may be given several times\n"
-    "  --subject TEXT, --body TEXT\n"
-    "  --download-password WORD  the password the recipients need\n"
-    "  --attempts N            connections to try in a row without progress\n"
-    "                          (default 5)\n";
+    "the server stopped.";
 
-int Usage(std::ostream& err, const std::string& problem) { return UsageError(err, "upload", problem); }
+struct UploadOptions {
+  std::string host;
+  std::optional<std::uint16_t> port;
+  std::string user;
+  std::vector<std::string> recipients;
+  std::string subject;
+  std::string body;
+  std::string downloadPassword;
+  int attempts = 5;
+  std::vector<std::string> paths;
+};
+
+void AddOptions(CLI::App& app, UploadOptions& options) {
+  app.add_option("--host", options.host, "another transfer server than the built-in one\n"
+                                         "(for example a 'dwl server' on 127.0.0.1)")
+      ->type_name("HOST");
+  app.add_option("--port", options.port, "its port, 1 to 65535")->type_name("N")->transform(WholeNumber(1, 65535));
+  app.add_option("--user", options.user, "log in as NAME; the password is read from standard\n"
+                                         "input (not echoed on a terminal)")
+      ->type_name("NAME");
+  app.add_option("--to", options.recipients, "a recipient; may be given several times")
+      ->type_name("ADDRESS")
+      ->allow_extra_args(false);
+  app.add_option("--subject", options.subject, "the e-mail's subject")->type_name("TEXT");
+  app.add_option("--body", options.body, "the e-mail's body")->type_name("TEXT");
+  app.add_option("--download-password", options.downloadPassword, "the password the recipients need")
+      ->type_name("WORD");
+  app.add_option("--attempts", options.attempts, "connections to try in a row without progress (default 5)")
+      ->type_name("N")
+      ->transform(WholeNumber(1, std::numeric_limits<int>::max()));
+  app.add_option("FILE", options.paths, "the files to upload")->type_name("")->required();
+}
 
 // Body lines end in CR LF on the wire; a shell gives LF.
 std::string CrLfLines(const std::string& text) {
@@ -45,102 +64,63 @@ std::string CrLfLines(const std::string& text) {
   return body;
 }
 
+// The server and the account to use; an empty answer, else what is missing.
+std::string UseServerAndAccount(AppSettings& settings, const UploadOptions& options) {
+  if (!options.host.empty() || options.port) {
+    settings.setRemoteServer(options.host.empty() ? settings.getRemoteServerAddress() : options.host,
+                             options.port.value_or(static_cast<std::uint16_t>(settings.getRemoteServerPort())));
+  }
+  if (options.user.empty()) {
+    return settings.getUsername().empty() ? "no account: run 'dwl config set-account USER' or give --user" : "";
+  }
+  const std::optional<std::string> password =
+      ThePlatform().console->ReadSecretLine("Password for " + options.user + ": ");
+  if (!password) return "no password on standard input";
+  settings.setUsername(options.user);
+  settings.setPassword(*password);
+  return "";
+}
+
+// The e-mail to upload; a file that is not there is the answer's second half.
+std::pair<std::shared_ptr<Email>, std::string> MakeEmail(const UploadOptions& options) {
+  auto email = std::make_shared<Email>();
+  email->set_ID(GuidWithoutBraces(CreateGuidString()));
+  email->set_Subject(options.subject);
+  email->set_Body(CrLfLines(options.body));
+  email->set_Password(options.downloadPassword);
+  for (const std::string& address : options.recipients) email->AddRecipient(address);
+  for (const std::string& path : options.paths) {
+    if (!ThePlatform().files->FileExists(path)) return {nullptr, path};
+    auto attachment = std::make_shared<EmailAttachment>();
+    attachment->set_FilePath(path);
+    email->AddAttachment(attachment);
+  }
+  return {email, ""};
+}
+
 }  // namespace
 
 int RunUpload(const Arguments& args, std::ostream& out, std::ostream& err) {
-  std::string host;
-  std::uint16_t port = 0;
-  bool portGiven = false;
-  std::string user;
-  std::vector<std::string> recipients;
-  std::string subject;
-  std::string body;
-  std::string downloadPassword;
-  int attempts = 5;
-  std::vector<std::string> paths;
-  for (std::size_t i = 0; i < args.size(); ++i) {
-    const std::string& option = args[i];
-    if (option == "--help" || option == "-h") {
-      out << kHelp;
-      return 0;
-    }
-    if (option.rfind("--", 0) != 0) {
-      paths.push_back(option);
-      continue;
-    }
-    if (i + 1 >= args.size()) return Usage(err, "'" + option + "' needs a value, or is unknown");
-    const std::string& value = args[++i];
-    if (option == "--host") {
-      host = value;
-    } else if (option == "--port") {
-      if (!ParseNumber(value, port) || port == 0) return Usage(err, "--port takes 1 to 65535, not '" + value + "'");
-      portGiven = true;
-    } else if (option == "--user") {
-      user = value;
-    } else if (option == "--to") {
-      recipients.push_back(value);
-    } else if (option == "--subject") {
-      subject = value;
-    } else if (option == "--body") {
-      body = CrLfLines(value);
-    } else if (option == "--download-password") {
-      downloadPassword = value;
-    } else if (option == "--attempts") {
-      if (!ParseNumber(value, attempts) || attempts < 1) return Usage(err, "--attempts takes a number from 1, not '" + value + "'");
-    } else {
-      return Usage(err, "unknown option '" + option + "'");
-    }
-  }
-  if (paths.empty()) return Usage(err, "no files to upload");
+  CLI::App app(kDescription, kProgram);
+  UploadOptions options;
+  AddOptions(app, options);
+  if (const std::optional<int> done = Parse(app, args, out, err)) return *done;
 
   try {
     const std::shared_ptr<AppSettings> settings = AppSettings::Instance();
     settings->RefreshSettings();
-    if (!host.empty() || portGiven) {
-      settings->setRemoteServer(host.empty() ? settings->getRemoteServerAddress() : host,
-                                portGiven ? port : static_cast<std::uint16_t>(settings->getRemoteServerPort()));
-    }
-    if (!user.empty()) {
-      const std::optional<std::string> password =
-          ThePlatform().console->ReadSecretLine("Password for " + user + ": ");
-      if (!password) {
-        err << "dwl upload: no password on standard input\n";
-        return 1;
-      }
-      settings->setUsername(user);
-      settings->setPassword(*password);
-    } else if (settings->getUsername().empty()) {
-      err << "dwl upload: no account: run 'dwl config set-account USER' or give --user\n";
-      return 1;
-    }
+    const std::string missing = UseServerAndAccount(*settings, options);
+    if (!missing.empty()) return Fail(err, kProgram, missing);
+    const auto [email, notAFile] = MakeEmail(options);
+    if (!email) return Fail(err, kProgram, "not a file: " + notAFile);
 
-    auto email = std::make_shared<Email>();
-    email->set_ID(GuidWithoutBraces(CreateGuidString()));
-    email->set_Subject(subject);
-    email->set_Body(body);
-    email->set_Password(downloadPassword);
-    for (const std::string& address : recipients) email->AddRecipient(address);
-    for (const std::string& path : paths) {
-      if (!ThePlatform().files->FileExists(path)) {
-        err << "dwl upload: not a file: " << path << "\n";
-        return 1;
-      }
-      auto attachment = std::make_shared<EmailAttachment>();
-      attachment->set_FilePath(path);
-      email->AddAttachment(attachment);
-    }
-
-    EmailUploader uploader(email, attempts, out, err);
+    EmailUploader uploader(email, options.attempts, out, err);
     uploader.Start();
     ThePlatform().eventLoop->RunUntil([&] { return uploader.Done(); }, std::chrono::hours(24 * 365));
-    if (!uploader.Succeeded()) {
-      err << "dwl upload: " << uploader.Failure() << "\n";
-      return 1;
-    }
+    if (!uploader.Succeeded()) return Fail(err, kProgram, uploader.Failure());
     return 0;
   } catch (const Error& failure) {
-    err << "dwl upload: " << failure.Description() << "\n";
-    return 1;
+    return Fail(err, kProgram, failure.Description());
   }
 }
 

@@ -5,6 +5,14 @@ dwl="$1"
 work=$(mktemp -d)
 trap 'rm -rf "$work"' EXIT
 fail() { echo "FAIL: $*" >&2; exit 1; }
+# Runs the rest of the line, which must exit $1 with one line on standard error holding $2.
+expect_exit() {
+  local want="$1" text="$2" code=0
+  shift 2
+  "$@" > /dev/null 2> "$work/err.txt" || code=$?
+  [ "$code" -eq "$want" ] || fail "'$*' exited $code, not $want: $(cat "$work/err.txt")"
+  [ "$(wc -l < "$work/err.txt")" -eq 1 ] && grep -qF -- "$text" "$work/err.txt" || fail "'$*' printed: $(cat "$work/err.txt")"
+}
 
 export HOME="$work/home"
 mkdir -p "$HOME"
@@ -28,12 +36,14 @@ actual=$(tr -d '\r' < "$cfg" | sed '2s/^[0-9A-F]\{40,\}$/*/; 5s/^[0-9A-F]\{40,\}
 "$dwl" config show | grep -qx 'MinimalFileSize:      12' || fail "min-file-size not kept"
 "$dwl" config show | grep -qx 'User name:            alice' || fail "account lost by a later save"
 
-# Wrong usage: exit 2 and one line on standard error.
-set +e
-"$dwl" config set progress-popup maybe 2> "$work/err.txt"; code=$?
-set -e
-[ "$code" -eq 2 ] || fail "wrong usage exited $code"
-[ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "wrong usage printed: $(cat "$work/err.txt")"
+# --help on standard output; wrong usage (more in DwlConfigTest.cpp) exits 2, a failure 1.
+"$dwl" --help | grep -q config || fail "dwl --help does not list config"
+"$dwl" config --help | grep -q 'set progress-popup true|false' || fail "dwl config --help"
+expect_exit 2 'expected one of config, sim, server, upload (see dwl --help)' "$dwl"
+expect_exit 2 "dwl config set progress-popup: VALUE: maybe" "$dwl" config set progress-popup maybe
+expect_exit 1 'dwl config: no password on standard input' "$dwl" config set-account bob < /dev/null
+expect_exit 1 'dwl config: the password must not be empty' "$dwl" config set-account bob <<< ''
+"$dwl" config show | grep -qx 'User name:            alice' || fail "a failed set-account changed the account"
 
 # An application-data folder that cannot hold anything: the fallback beside the program.
 name="dwl-test-$$-$RANDOM"
@@ -46,5 +56,7 @@ XDG_CONFIG_HOME="$work/$name/config-file" "$dwl" config show > "$work/show.txt" 
 grep -qx "Application folder:   $fallback" "$work/show.txt" || fail "fallback: $(cat "$work/show.txt")"
 [ -d "$fallback/MailQueue" ] || fail "no fallback queue folder"
 
-"$dwl" --help | grep -q config || fail "dwl --help does not list config"
+# A settings file that cannot be read: exit 1 with one line naming it.
+rm -rf "$HOME/.config/Dropwell/settings.cfg" && mkdir "$HOME/.config/Dropwell/settings.cfg"
+expect_exit 1 settings.cfg "$dwl" config show
 echo "dwl config: all checks passed"

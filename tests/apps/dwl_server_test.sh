@@ -6,25 +6,28 @@ dwl="$1"
 source "$(dirname "$0")/../../scripts/dwl-server.sh"
 use_scratch_folder
 fail() { echo "FAIL: $*" >&2; exit 1; }
-# Runs the rest of the line, which must exit 1 and end its output with a line matching $1.
-expect_failure() {
-  local pattern="$1"
-  shift
-  local code=0
+# Runs the rest of the line, which must exit $1 and end its output with a line matching $2.
+expect_exit() {
+  local want="$1" pattern="$2" code=0
+  shift 2
   "$@" > /dev/null 2> "$work/err.txt" || code=$?
-  [ "$code" -eq 1 ] || fail "'$*' exited $code"
-  tail -1 "$work/err.txt" | grep -q "$pattern" || fail "'$*' printed: $(cat "$work/err.txt")"
+  [ "$code" -eq "$want" ] || fail "'$*' exited $code, not $want: $(cat "$work/err.txt")"
+  tail -1 "$work/err.txt" | grep -q -- "$pattern" || fail "'$*' printed: $(cat "$work/err.txt")"
+}
+# Wrong usage: exit 2 with one line that names $1.
+expect_usage_error() {
+  expect_exit 2 "$1" "${@:2}"
+  [ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "'${*:2}' printed: $(cat "$work/err.txt")"
 }
 
 use_scratch_home
 
 "$dwl" server --help | grep -q -- '--max-size' || fail "server --help"
 "$dwl" upload --help | grep -q -- '--download-password' || fail "upload --help"
-set +e
-"$dwl" server --port 70000 2> "$work/err.txt"; code=$?
-set -e
-[ "$code" -eq 2 ] || fail "a bad port exited $code"
-[ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "a bad port printed: $(cat "$work/err.txt")"
+expect_usage_error '^dwl server: --port:.*70000' "$dwl" server --port 70000
+expect_usage_error '^dwl server: --max-size: needs a value' "$dwl" server --max-size
+expect_usage_error '^dwl upload: FILE is required' "$dwl" upload --to a@example.org
+expect_usage_error '^dwl upload: --attempts' "$dwl" upload --attempts 0 "$work"
 
 start_server() {
   start_dwl_server "$dwl" "$work/store" --user alice --password secret --max-size 10000000 || fail "no server"
@@ -55,9 +58,9 @@ tr -d '\r' < "$work/store/emails/$id.txt" | grep -qx 'a@example.org' || fail "no
 
 # A wrong password and a too large e-mail fail with one clear line.
 upload() { "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$@"; }
-expect_failure 'Login information not correct' upload "$work/marker.txt" <<< wrong
+expect_exit 1 'Login information not correct' upload "$work/marker.txt" <<< wrong
 head -c 10000001 /dev/zero > "$work/large.bin"
-expect_failure 'refuses an e-mail of this size' upload "$work/large.bin" <<< secret
+expect_exit 1 'refuses an e-mail of this size' upload "$work/large.bin" <<< secret
 
 # A restarted server keeps what it has and serves again.
 stop_server
