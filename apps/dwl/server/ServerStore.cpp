@@ -1,7 +1,7 @@
 #include "apps/dwl/server/ServerStore.h"
 
+#include <algorithm>
 #include <filesystem>
-#include <fstream>
 
 #include "platform/Error.h"
 #include "platform/Platform.h"
@@ -13,20 +13,46 @@ namespace dwl::server {
 
 namespace {
 
+// Creates the folder and the missing ones above it, the owner's only; one
+// there already is left as it is.
 void MakeFolder(const std::string& path) {
-  std::error_code error;
-  std::filesystem::create_directories(path, error);
-  if (error) {
-    throw Error(errc::kPathNotFound, "ServerStore", "Cannot create " + path + ": " + error.message());
+  FileSystem& files = *ThePlatform().files;
+  if (files.FolderExists(path)) return;
+  const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+  if (!parent.empty() && parent.string() != path) MakeFolder(parent.string());
+  if (files.FolderExists(path)) return;  // "store/" after "store"
+  try {
+    files.CreateFolder(path, FileAccess::Private);
+  } catch (const Error& failure) {
+    throw Error(errc::kPathNotFound, "ServerStore", "Cannot create " + path + ": " + failure.Description());
   }
+}
+
+// The values of every <tag> entry of a tagged file, in order; none when there
+// is no such file.
+std::vector<std::string> TaggedValues(const std::string& path, const std::string& tag) {
+  FileSystem& files = *ThePlatform().files;
+  std::vector<std::string> values;
+  if (!files.FileExists(path)) return values;
+  const std::unique_ptr<TextReader> file = files.OpenTextForReading(path);
+  TaggedFileReader in(*file);
+  const std::string opening = "<" + tag + ">";
+  while (const std::optional<std::string> line = in.NextLine()) {
+    if (*line == opening) values.push_back(in.ReadValue());
+  }
+  return values;
 }
 
 }  // namespace
 
-ServerStore::ServerStore(std::string folder) : folder_(std::move(folder)) {
-  if (folder_.empty()) folder_ = ".";
-  MakeFolder(folder_ + "/files");
-  MakeFolder(folder_ + "/emails");
+ServerStore::ServerStore(std::string folder) : folder_(folder.empty() ? std::string(".") : std::move(folder)) {
+  for (const char* own : {"/files", "/emails"}) {
+    MakeFolder(folder_ + own);
+    // Folders of a store made before they were private become so.
+    std::error_code ignored;
+    std::filesystem::permissions(folder_ + own, std::filesystem::perms::group_all | std::filesystem::perms::others_all,
+                                 std::filesystem::perm_options::remove, ignored);
+  }
 }
 
 bool ServerStore::ValidId(std::string_view id) {
@@ -37,18 +63,26 @@ bool ServerStore::ValidId(std::string_view id) {
   });
 }
 
-std::string ServerStore::NewAttachment(const std::string& filename) {
+std::string ServerStore::NewAttachment(const std::string& filename, const std::string& emailId) {
   const std::string id = GuidWithoutBraces(CreateGuidString());
-  WriteTaggedFile(AttachmentPath(id) + ".txt", AttachmentPath(id) + ".txt.new", FileAccess::Shared,
-                  [&](TaggedFileWriter& out) { out.WriteEntry("Filename", filename); });
-  std::ofstream create(AttachmentPath(id), std::ios::binary | std::ios::trunc);
-  if (!create) throw Error(errc::kPathFileAccess, "ServerStore", "Cannot create " + AttachmentPath(id));
+  WriteTaggedFile(AttachmentPath(id) + ".txt", AttachmentPath(id) + ".txt.new", FileAccess::Private,
+                  [&](TaggedFileWriter& out) {
+                    out.WriteEntry("Filename", filename);
+                    out.WriteEntry("Email", emailId);
+                  });
+  // Opening for appending makes it empty and private; the bytes go in later.
+  ThePlatform().files->OpenTextForAppending(AttachmentPath(id), FileAccess::Private);
   return id;
 }
 
 bool ServerStore::HasAttachment(const std::string& id) const {
   std::error_code error;
   return ValidId(id) && std::filesystem::is_regular_file(AttachmentPath(id), error);
+}
+
+std::string ServerStore::AttachmentEmail(const std::string& id) const {
+  const std::vector<std::string> owners = TaggedValues(AttachmentPath(id) + ".txt", "Email");
+  return owners.empty() ? std::string() : owners.back();
 }
 
 std::uint64_t ServerStore::AttachmentSize(const std::string& id) const {
@@ -72,16 +106,12 @@ std::string ServerStore::EmailPath(const std::string& id) const {
 }
 
 bool ServerStore::EmailFinished(const std::string& id) const {
-  FileSystem& files = *ThePlatform().files;
-  const std::string path = EmailPath(id);
-  if (!files.FileExists(path)) return false;
-  const std::unique_ptr<TextReader> file = files.OpenTextForReading(path);
-  TaggedFileReader in(*file);
-  bool finished = false;
-  while (const std::optional<std::string> line = in.NextLine()) {
-    if (*line == "<Finished>") finished = in.ReadValue() == FlagText(true);
-  }
-  return finished;
+  const std::vector<std::string> finished = TaggedValues(EmailPath(id), "Finished");
+  return !finished.empty() && finished.back() == FlagText(true);
+}
+
+std::vector<std::string> ServerStore::EmailAttachments(const std::string& id) const {
+  return TaggedValues(EmailPath(id), "Attachment");
 }
 
 void ServerStore::SaveEmail(const StoredEmail& email) {
@@ -94,6 +124,12 @@ void ServerStore::SaveEmail(const StoredEmail& email) {
     for (const std::string& id : email.attachmentIds) out.WriteEntry("Attachment", id);
     out.WriteEntry("Finished", FlagText(email.finished));
   });
+}
+
+void ServerStore::AddRecipient(const std::string& emailId, const std::string& recipient) {
+  const std::unique_ptr<TextWriter> out =
+      ThePlatform().files->OpenTextForAppending(EmailPath(emailId), FileAccess::Private);
+  TaggedFileWriter(*out).WriteEntry("Recipient", recipient);
 }
 
 }  // namespace dwl::server

@@ -1,7 +1,9 @@
 // The reference transfer server: a small server of the transfer protocol for
 // tests, demonstrations and trying the client. It listens on one address
-// (loopback unless told otherwise), serves any number of connections at once
-// on the caller's io_context, and keeps what it receives in a ServerStore.
+// (loopback unless told otherwise), serves up to ServerOptions::maxConnections
+// connections at once on the caller's io_context, and keeps what it receives
+// in a ServerStore. What one connection may cost is bounded (see
+// ServerOptions), so it may be left running where hostile clients reach it.
 // Single-threaded: everything runs in the io_context's handlers.
 #pragma once
 
@@ -9,6 +11,7 @@
 #include <asio/ip/tcp.hpp>
 
 #include <chrono>
+#include <cstddef>
 #include <cstdint>
 #include <functional>
 #include <map>
@@ -20,10 +23,20 @@
 #include <vector>
 
 #include "apps/dwl/server/ServerStore.h"
+#include "platform/EventLoop.h"
 
 namespace dwl::server {
 
 class TransferSession;
+
+// What one e-mail may hold: far more than real mail needs, little enough that
+// a connection cannot take the server's memory. Beyond, a 552 reply.
+struct EmailLimits {
+  std::size_t recipients = 10000;
+  std::size_t recipientBytes = 1024 * 1024;  // the recipients' text together
+  std::size_t bodyLines = 100000;
+  std::size_t bodyBytes = 1024 * 1024;  // the body lines' text together
+};
 
 struct ServerOptions {
   std::string address = "127.0.0.1";
@@ -32,8 +45,25 @@ struct ServerOptions {
   // Empty: any user name and password may log in.
   std::string user;
   std::string password;
-  // E-mails announced with more bytes than this are refused.
+  // E-mails announced with more bytes than this are refused, and a file that
+  // takes its e-mail's bytes on disk beyond it is cut there.
   std::optional<double> maxSize;
+  // A connection that sent no byte for this long is closed; zero: never.
+  std::chrono::milliseconds idleTimeout{std::chrono::seconds(120)};
+  // Connections beyond this many at once get one 554 line and are closed.
+  std::size_t maxConnections = 256;
+  // A connection whose replies wait unsent beyond this many bytes (its client
+  // does not read them) is not read from until they drain.
+  std::size_t maxUnsentReplies = 256 * 1024;
+  EmailLimits emailLimits;
+  // A refused login is answered this late, and the connection closes after
+  // the last refusal allowed.
+  std::chrono::milliseconds refusedLoginDelay{1000};
+  int maxRefusedLogins = 3;
+  // The loop whose timers time idle connections, refused logins and the wait
+  // after a failed accept; null: the steady clock. Tests pass theirs to move
+  // time by hand.
+  EventLoop* timers = nullptr;
   // How long the client stays silent after "FINA" CR LF before the file counts as whole.
   std::chrono::milliseconds quietTime{200};
   // For tests: the first connection on which this many file bytes arrived
@@ -63,6 +93,8 @@ class TransferServer {
   ServerStore& Store() { return store_; }
   // Stops listening and closes every connection.
   void Stop();
+  // A stopped timer on the server's clock (see ServerOptions::timers).
+  std::unique_ptr<PeriodicTimer> NewTimer(std::function<void()> onTick);
 
   // With keepTranscript: the command words received, over all connections
   // in the order they came, with "FINA" where a file ended.
@@ -78,6 +110,9 @@ class TransferServer {
  private:
   friend class TransferSession;
   void StartAccept();
+  void Accepted(asio::ip::tcp::socket socket);
+  // Waits before the next accept, longer after each failure in a row.
+  void BackOff(const std::error_code& error);
   void Record(const std::string& word) {
     if (options_.keepTranscript) transcript_.push_back(word);
   }
@@ -109,6 +144,8 @@ class TransferServer {
   std::vector<std::string> transcript_;
   int connectionsSoFar_ = 0;
   bool cutDone_ = false;
+  std::unique_ptr<PeriodicTimer> acceptRetry_;
+  std::chrono::milliseconds acceptDelay_{0};  // zero: the last accept worked
 };
 
 }  // namespace dwl::server

@@ -4,6 +4,9 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cmath>
+#include <limits>
+#include <vector>
 
 #include "apps/dwl/server/TransferServer.h"
 #include "platform/Error.h"
@@ -21,7 +24,9 @@ std::optional<double> Number(const std::string& text) {
   double value = 0;
   const char* end = text.data() + text.size();
   const auto result = std::from_chars(text.data(), end, value);
-  if (text.empty() || result.ec != std::errc() || result.ptr != end || value < 0) return std::nullopt;
+  if (text.empty() || result.ec != std::errc() || result.ptr != end || !std::isfinite(value) || value < 0) {
+    return std::nullopt;
+  }
   return value;
 }
 
@@ -38,7 +43,12 @@ std::string WholeField(const protocol::Command& command) {
 }  // namespace
 
 TransferSession::TransferSession(asio::ip::tcp::socket socket, TransferServer& server, int number)
-    : socket_(std::move(socket)), server_(server), number_(number), quiet_(socket_.get_executor()) {}
+    : socket_(std::move(socket)),
+      server_(server),
+      number_(number),
+      idle_(server.NewTimer([this] { TimedOut(); })),
+      refusal_(server.NewTimer([this] { RefuseLogin(); })),
+      quiet_(socket_.get_executor()) {}
 
 void TransferSession::Start() {
   std::error_code error;
@@ -46,7 +56,8 @@ void TransferSession::Start() {
   server_.Report("connection " + std::to_string(number_) + " from " +
                  (error ? std::string("?") : peer.address().to_string() + ":" + std::to_string(peer.port())));
   Reply("220 Dropwell transfer server ready");
-  StartRead();
+  RestartIdle();
+  Resume();
 }
 
 void TransferSession::Stop() {
@@ -54,6 +65,9 @@ void TransferSession::Stop() {
   stopped_ = true;
   std::error_code ignored;
   quiet_.cancel();
+  // Timers go before the loop that made them, which may outlive this session.
+  idle_.reset();
+  refusal_.reset();
   socket_.close(ignored);
   if (!attachmentId_.empty()) {
     // The bytes held back are not written: the client sends them again when
@@ -66,7 +80,18 @@ void TransferSession::Stop() {
   server_.Ended(this);
 }
 
+void TransferSession::Resume() {
+  if (stopped_ || reading_) return;
+  HandleLines();
+  if (!stopped_ && !Held()) StartRead();
+}
+
+bool TransferSession::Held() const {
+  return closeAfterWrite_ || refusalDue_ || unsentBytes_ > server_.Options().maxUnsentReplies;
+}
+
 void TransferSession::StartRead() {
+  reading_ = true;
   socket_.async_read_some(asio::buffer(readBuffer_),
                           [self = shared_from_this()](const std::error_code& error, std::size_t bytes) {
                             self->HandleRead(error, bytes);
@@ -74,41 +99,44 @@ void TransferSession::StartRead() {
 }
 
 void TransferSession::HandleRead(const std::error_code& error, std::size_t bytes) {
+  reading_ = false;
   if (stopped_) return;
   if (error) {
     Stop();
     return;
   }
+  RestartIdle();
   const std::string_view data(readBuffer_.data(), bytes);
   if (mode_ == Mode::FileBytes) {
     HandleFileBytes(data);
   } else {
     lines_.Append(data);
-    while (!stopped_ && mode_ != Mode::FileBytes) {
-      const std::optional<std::string> line = lines_.NextLine();
-      if (!line) break;
-      HandleLine(*line);
-    }
-    if (lines_.TooLong()) {
-      Reply("500 Line too long");
-      closeAfterWrite_ = true;
+  }
+  Resume();
+}
+
+void TransferSession::HandleLines() {
+  // Lines wait in the framer while held: at most one read more than a line.
+  while (!stopped_ && mode_ != Mode::FileBytes && !Held()) {
+    const std::optional<std::string> line = lines_.NextLine();
+    if (!line) {
+      if (lines_.TooLong()) {
+        Reply("500 Line too long");
+        closeAfterWrite_ = true;
+      }
       return;
     }
+    HandleLine(*line);
   }
-  if (!stopped_) StartRead();
 }
 
 void TransferSession::HandleLine(const std::string& line) {
   if (mode_ == Mode::Body) {
     const std::string_view text = protocol::WithoutLineEnd(line);
     if (text == protocol::kBodyEnd) {
-      server_.Record("FINB");
-      mode_ = Mode::Commands;
-      Reply(SaveEmail() ? "361 Body stored" : kCannotSave);
+      EndBody();
     } else {
-      // Only the exact "FINB" ends the body: "FINB" and blanks is a body line
-      // that the client sent with one blank more.
-      email_->bodyLines.push_back(protocol::BodyLineIn(text));
+      AddBodyLine(text);
     }
     return;
   }
@@ -158,17 +186,26 @@ void TransferSession::HandleCommand(const protocol::Command& command) {
     email_->password = WholeField(command);
     Reply(SaveEmail() ? "350 Password stored" : kCannotSave);
   } else if (word == "RECP") {
-    email_->recipients.push_back(WholeField(command));
-    Reply(SaveEmail() ? "350 Recipient added" : kCannotSave);
+    AddRecipient(command);
   } else if (word == "BODY") {
-    email_->bodyLines.clear();
-    mode_ = Mode::Body;
-    Reply("360 Send the body");
+    StartBody();
   } else if (word == "FINM") {
     FinishEmail();
   } else {
     Reply("500 Unknown command");
   }
+}
+
+void TransferSession::RestartIdle() {
+  const std::chrono::milliseconds timeout = server_.Options().idleTimeout;
+  if (idle_ && timeout.count() > 0) idle_->Start(timeout);
+}
+
+void TransferSession::TimedOut() {
+  const auto self = shared_from_this();  // Stop makes the server let go of it
+  server_.Report("connection " + std::to_string(number_) + ": nothing received for " +
+                 std::to_string(server_.Options().idleTimeout.count()) + " ms");
+  Stop();
 }
 
 void TransferSession::LogIn(const protocol::Command& command) {
@@ -179,7 +216,32 @@ void TransferSession::LogIn(const protocol::Command& command) {
   for (std::size_t i = 1; i < command.fields.size(); ++i) password += (i > 1 ? ", " : "") + command.fields[i];
   loggedIn_ = (options.user.empty() || user == options.user) &&
               (options.password.empty() || password == options.password);
-  Reply(loggedIn_ ? "210 Welcome " + std::to_string(number_) : "530 Login refused");
+  if (loggedIn_) {
+    Reply("210 Welcome " + std::to_string(number_));
+    return;
+  }
+  // A late answer, and nothing else read meanwhile, makes guessing slow; it
+  // waits on a timer, so other connections go on.
+  ++refusedLogins_;
+  refusalDue_ = true;
+  if (options.refusedLoginDelay.count() > 0) {
+    refusal_->Start(options.refusedLoginDelay);
+  } else {
+    RefuseLogin();
+  }
+}
+
+void TransferSession::RefuseLogin() {
+  const auto self = shared_from_this();  // what it handles next may stop it
+  refusal_->Stop();
+  refusalDue_ = false;
+  Reply("530 Login refused");
+  if (refusedLogins_ >= server_.Options().maxRefusedLogins) {
+    server_.Report("connection " + std::to_string(number_) + ": " + std::to_string(refusedLogins_) +
+                   " logins refused");
+    closeAfterWrite_ = true;
+  }
+  Resume();
 }
 
 void TransferSession::StartEmail(const protocol::Command& command) {
@@ -200,7 +262,14 @@ void TransferSession::StartEmail(const protocol::Command& command) {
   // Each attempt announces every file again, new or resumed.
   email_ = StoredEmail{};
   email_->id = command.fields[0];
-  finishedBefore_ = server_.Store().EmailFinished(email_->id);
+  emailState_ = EmailState{};
+  try {
+    finishedBefore_ = server_.Store().EmailFinished(email_->id);
+  } catch (const Error& failure) {
+    email_.reset();
+    Reply("552 " + failure.Description());
+    return;
+  }
   Reply("310 E-mail accepted " + email_->id);
 }
 
@@ -216,11 +285,17 @@ void TransferSession::StartAttachment(const protocol::Command& command) {
   bool resumed = false;
   try {
     if (command.word == "RESA" && server_.Store().HasAttachment(name)) {
-      id = name;
-      resumed = true;
-    } else {
-      // A new file, or one this server does not know: it starts afresh.
-      id = server_.Store().NewAttachment(command.word == "NEWA" ? name : "");
+      const Owner owner = OwnerOf(name);
+      if (owner == Owner::OtherEmail) {
+        Reply("553 The file belongs to another e-mail");
+        return;
+      }
+      resumed = owner == Owner::ThisEmail;
+      if (resumed) id = name;
+    }
+    if (!resumed) {
+      // A new file, or one this server cannot give this e-mail: it starts afresh.
+      id = server_.Store().NewAttachment(command.word == "NEWA" ? name : "", email_->id);
       server_.NoteCreated(email_->id, id);
     }
   } catch (const Error& failure) {
@@ -233,8 +308,18 @@ void TransferSession::StartAttachment(const protocol::Command& command) {
   }
   if (std::find(email_->attachmentIds.begin(), email_->attachmentIds.end(), id) == email_->attachmentIds.end()) {
     email_->attachmentIds.push_back(id);
+    emailState_.fileBytes += server_.Store().AttachmentSize(id);
+    emailState_.recordSaved = false;
   }
   ReceiveFile(id, resumed);
+}
+
+TransferSession::Owner TransferSession::OwnerOf(const std::string& attachmentId) const {
+  const std::string owner = server_.Store().AttachmentEmail(attachmentId);
+  if (!owner.empty()) return owner == email_->id ? Owner::ThisEmail : Owner::OtherEmail;
+  // A file from before the store kept owners: the e-mail's record may list it.
+  const std::vector<std::string> listed = server_.Store().EmailAttachments(email_->id);
+  return std::find(listed.begin(), listed.end(), attachmentId) != listed.end() ? Owner::ThisEmail : Owner::Unknown;
 }
 
 void TransferSession::ReceiveFile(const std::string& attachmentId, bool resumed) {
@@ -246,6 +331,7 @@ void TransferSession::ReceiveFile(const std::string& attachmentId, bool resumed)
   }
   attachmentId_ = attachmentId;
   receiver_ = AttachmentReceiver();
+  fileRoom_ = FileRoom(resumed);
   mode_ = Mode::FileBytes;
   Reply(resumed ? protocol::AttachmentResumedReply(server_.Store().AttachmentSize(attachmentId))
                 : protocol::AttachmentCreatedReply(attachmentId));
@@ -253,16 +339,35 @@ void TransferSession::ReceiveFile(const std::string& attachmentId, bool resumed)
   if (!early.empty()) HandleFileBytes(early);
 }
 
+std::optional<std::uint64_t> TransferSession::FileRoom(bool resumed) const {
+  // The files of an e-mail delivered before stay as they were delivered.
+  if (finishedBefore_ && resumed) return 0;
+  const std::optional<double>& most = server_.Options().maxSize;
+  if (!most) return std::nullopt;
+  const double left = *most - static_cast<double>(emailState_.fileBytes);
+  if (left >= static_cast<double>(std::numeric_limits<std::uint64_t>::max())) return std::nullopt;
+  return left > 0 ? static_cast<std::uint64_t>(left) : 0;
+}
+
 void TransferSession::HandleFileBytes(std::string_view data) {
-  const std::string bytes = receiver_.Take(data);
+  std::string bytes = receiver_.Take(data);
+  const bool beyond = fileRoom_ && bytes.size() > *fileRoom_;
+  if (beyond) bytes.resize(*fileRoom_);  // what lies beyond is not kept
   if (!bytes.empty()) {
     file_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
     fileBytesReceived_ += bytes.size();
+    emailState_.fileBytes += bytes.size();
+    if (fileRoom_) *fileRoom_ -= bytes.size();
     if (!file_) {
       Reply(kCannotWrite);
       closeAfterWrite_ = true;
       return;
     }
+  }
+  if (beyond) {
+    Reply(finishedBefore_ ? "552 The file was delivered whole before" : "552 The e-mail is larger than the server takes");
+    closeAfterWrite_ = true;
+    return;
   }
   if (server_.CutDue(fileBytesReceived_)) {
     file_.flush();
@@ -277,7 +382,7 @@ void TransferSession::HandleFileBytes(std::string_view data) {
 }
 
 void TransferSession::HandleQuiet(const std::error_code& error) {
-  if (error || stopped_ || mode_ != Mode::FileBytes || !receiver_.HoldsEndMarker()) return;
+  if (error || stopped_ || closeAfterWrite_ || mode_ != Mode::FileBytes || !receiver_.HoldsEndMarker()) return;
   FinishFile();
 }
 
@@ -289,6 +394,54 @@ void TransferSession::FinishFile() {
   attachmentId_.clear();
   mode_ = Mode::Commands;
   Reply(written ? "250 File stored" : kCannotWrite);
+}
+
+void TransferSession::AddRecipient(const protocol::Command& command) {
+  std::string recipient = WholeField(command);
+  const EmailLimits& limits = server_.Options().emailLimits;
+  if (email_->recipients.size() >= limits.recipients ||
+      recipient.size() > limits.recipientBytes - emailState_.recipientBytes) {
+    Reply("552 Too many recipients");
+    return;
+  }
+  emailState_.recipientBytes += recipient.size();
+  email_->recipients.push_back(std::move(recipient));
+  Reply(SaveRecipient() ? "350 Recipient added" : kCannotSave);
+}
+
+void TransferSession::StartBody() {
+  email_->bodyLines.clear();
+  emailState_.bodyBytes = 0;
+  emailState_.bodyTooLong = false;
+  emailState_.recordSaved = false;
+  mode_ = Mode::Body;
+  Reply("360 Send the body");
+}
+
+void TransferSession::AddBodyLine(std::string_view text) {
+  if (emailState_.bodyTooLong) return;
+  // Only the exact "FINB" ends the body: "FINB" and blanks is a body line
+  // that the client sent with one blank more.
+  std::string line = protocol::BodyLineIn(text);
+  const EmailLimits& limits = server_.Options().emailLimits;
+  if (email_->bodyLines.size() >= limits.bodyLines || line.size() > limits.bodyBytes - emailState_.bodyBytes) {
+    // Nothing more is kept; the end of the body is answered with the refusal.
+    emailState_.bodyTooLong = true;
+    std::vector<std::string>().swap(email_->bodyLines);
+    return;
+  }
+  emailState_.bodyBytes += line.size();
+  email_->bodyLines.push_back(std::move(line));
+}
+
+void TransferSession::EndBody() {
+  server_.Record("FINB");
+  mode_ = Mode::Commands;
+  if (emailState_.bodyTooLong) {
+    Reply("552 The body is too long");
+    return;
+  }
+  Reply(SaveEmail() ? "361 Body stored" : kCannotSave);
 }
 
 void TransferSession::FinishEmail() {
@@ -324,8 +477,23 @@ bool TransferSession::SaveEmail() {
   if (finishedBefore_) return true;  // the finished record stays as it was
   try {
     server_.Store().SaveEmail(*email_);
+    emailState_.recordSaved = true;
     return true;
   } catch (const Error& failure) {
+    emailState_.recordSaved = false;
+    server_.Report("cannot save e-mail " + email_->id + ": " + failure.Description());
+    return false;
+  }
+}
+
+bool TransferSession::SaveRecipient() {
+  // The record holds the rest already: one entry more is enough.
+  if (finishedBefore_ || !emailState_.recordSaved) return SaveEmail();
+  try {
+    server_.Store().AddRecipient(email_->id, email_->recipients.back());
+    return true;
+  } catch (const Error& failure) {
+    emailState_.recordSaved = false;  // the next save writes it whole
     server_.Report("cannot save e-mail " + email_->id + ": " + failure.Description());
     return false;
   }
@@ -334,13 +502,14 @@ bool TransferSession::SaveEmail() {
 void TransferSession::Reply(const std::string& text) {
   std::string line = text;
   if (protocol::WithoutLineEnd(line).size() == line.size()) line += protocol::kLineEnd;
+  unsentBytes_ += line.size();
   replies_.push_back(std::move(line));
   if (writing_.empty()) StartWrite();
 }
 
 void TransferSession::StartWrite() {
   writing_ = std::move(replies_.front());
-  replies_.erase(replies_.begin());
+  replies_.pop_front();
   asio::async_write(socket_, asio::buffer(writing_),
                     [self = shared_from_this()](const std::error_code& error, std::size_t) {
                       self->HandleWrite(error);
@@ -348,6 +517,7 @@ void TransferSession::StartWrite() {
 }
 
 void TransferSession::HandleWrite(const std::error_code& error) {
+  unsentBytes_ -= writing_.size();
   writing_.clear();
   if (stopped_) return;
   if (error) {
@@ -358,7 +528,9 @@ void TransferSession::HandleWrite(const std::error_code& error) {
     StartWrite();
   } else if (closeAfterWrite_) {
     Stop();
+    return;
   }
+  Resume();
 }
 
 }  // namespace dwl::server
