@@ -38,6 +38,14 @@ void AddOptions(CLI::App& app, server::ServerOptions& options) {
   app.add_option("--max-size", options.maxSize, "refuse e-mails announced with more bytes (default: none)")
       ->type_name("BYTES")
       ->transform(WholeNumber(std::uint64_t{0}, std::numeric_limits<std::uint64_t>::max()));
+  app.add_option_function<std::uint32_t>(
+         "--idle-timeout", [&options](std::uint32_t seconds) { options.idleTimeout = std::chrono::seconds(seconds); },
+         "close a connection that sent nothing for this long (default 120; 0: never)")
+      ->type_name("SECONDS")
+      ->transform(WholeNumber(std::uint32_t{0}, std::uint32_t{86400}));
+  app.add_option("--max-connections", options.maxConnections, "serve at most N connections at once (default 256)")
+      ->type_name("N")
+      ->transform(WholeNumber(std::size_t{1}, std::size_t{100000}));
 }
 
 }  // namespace
