@@ -150,20 +150,6 @@ void ServerCommunicator::ConnectToServer() {
   Log("Finished ServerCommunicator.ConnectToServer()");
 }
 
-std::string MessageOnOneLine(const std::string& message) {
-  std::string line;
-  line.reserve(message.size());
-  for (std::size_t i = 0; i < message.size(); ++i) {
-    if (message.compare(i, 2, "\r\n") == 0) {
-      line += ' ';
-      ++i;
-    } else {
-      line += message[i];
-    }
-  }
-  return line;
-}
-
 void ServerCommunicator::CancelTransfer() {
   Log("Start ServerCommunicator.CancelTransfer()");
   cancelling_ = true;

@@ -60,9 +60,6 @@ class ServerCommunicatorEvents {
   virtual void BytesTransferred(double /*dblBytes*/) {}
 };
 
-// A message of ErrorOccured, whose lines break at CR LF, on one line.
-std::string MessageOnOneLine(const std::string& message);
-
 class ServerCommunicator : private TcpSocketEvents {
  public:
   // Protocol states. The numbers are written to the log with every reply.

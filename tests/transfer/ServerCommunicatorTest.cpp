@@ -712,15 +712,15 @@ TEST_F(ServerCommunicatorTest, FieldsCannotSmuggleInCommands) {
   client.SendEmail(email);
   EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWM 47 11, 0, 1\r\n"});
   socket.Receive("310 ok\r\n");
-  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWA a  QUIT.bin, 0\r\n"});
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"NEWA a QUIT.bin, 0\r\n"});
   socket.Receive("410 Attachment created: A1\r\n");
   socket.TakeSent();
   socket.Receive("250 ok\r\n");
-  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"SUBJ Hi  FINM\r\n"});
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"SUBJ Hi FINM\r\n"});
   socket.Receive("330 ok\r\n");
   EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"PASS p w\r\n"});
   socket.Receive("350 ok\r\n");
-  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"RECP a@example.org  RECP b@example.org\r\n"});
+  EXPECT_EQ(socket.TakeSent(), std::vector<std::string>{"RECP a@example.org RECP b@example.org\r\n"});
 }
 
 TEST_F(ServerCommunicatorTest, AReconnectForgetsTheInterruptedFile) {

@@ -34,7 +34,7 @@ TEST(TransferProtocolTest, CommandLinesSeparateFieldsAndEndInCrLf) {
 }
 
 TEST(TransferProtocolTest, LineBreaksInsideAFieldGoOutAsBlanks) {
-  EXPECT_EQ(CommandLine("SUBJ", {"Hello\r\nQUIT"}), "SUBJ Hello  QUIT\r\n");
+  EXPECT_EQ(CommandLine("SUBJ", {"Hello\r\nQUIT"}), "SUBJ Hello QUIT\r\n");
   EXPECT_EQ(CommandLine("RECP", {"a@example.org\nRECP evil@example.org"}),
             "RECP a@example.org RECP evil@example.org\r\n");
   EXPECT_EQ(CommandLine("LOGN", {"alice\r", "pass\nword"}), "LOGN alice , pass word\r\n");
