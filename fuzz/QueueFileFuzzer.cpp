@@ -11,6 +11,7 @@
 
 #include "fuzz/FuzzSupport.h"
 #include "mail/EmailQueue.h"
+#include "support/LineBreaks.h"
 
 namespace dwl::fuzz {
 namespace {
@@ -75,14 +76,6 @@ Outcome Try(const std::function<std::shared_ptr<Email>()>& read) {
   } catch (const Error& failure) {
     return {nullptr, failure.Number()};
   }
-}
-
-// A one-line value as WriteEntry stores it.
-std::string OneLine(std::string value) {
-  for (char& c : value) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return value;
 }
 
 // A body as it reads back: its lines (broken at CR LF, CR or LF), each ended by CR LF.

@@ -34,19 +34,16 @@
 namespace dwl::fuzz {
 namespace {
 
-using namespace std::chrono_literals;
+using Client = ServerCommunicator;
 
-struct File {
-  const char* name;
-  std::size_t size;
-};
+struct File { const char* name; std::size_t size; };
 constexpr File kFiles[] = {{"empty.bin", 0}, {"one.bin", 1}, {"big.bin", 3000}};
 
-// The sandbox with the account and the files, made once. Each file holds
-// pseudo-random bytes, so that any run of a few bytes shows where it is from.
+// The sandbox with the files, made once. Each file holds pseudo-random bytes,
+// so that any run of a few bytes shows where it is from.
 std::map<std::string, std::string>& Contents() {
   static std::map<std::string, std::string> contents = [] {
-    testing::TestPlatform& platform = Sandbox();
+    Sandbox();
     const std::shared_ptr<AppSettings> settings = AppSettings::Instance();
     settings->RefreshSettings();
     settings->setUsername("alice");
@@ -54,13 +51,9 @@ std::map<std::string, std::string>& Contents() {
     std::map<std::string, std::string> made;
     std::uint32_t state = 12345;
     for (const File& file : kFiles) {
-      std::string bytes(file.size, '\0');
-      for (char& c : bytes) {
-        state = state * 1103515245 + 12345;
-        c = static_cast<char>(state >> 24);
-      }
-      testing::WriteBytes(platform.Path(file.name), bytes);
-      made[platform.Path(file.name)] = bytes;
+      std::string& bytes = made[Sandbox().Path(file.name)] = std::string(file.size, '\0');
+      for (char& c : bytes) c = static_cast<char>((state = state * 1103515245 + 12345) >> 24);
+      testing::WriteBytes(Sandbox().Path(file.name), bytes);
     }
     return made;
   }();
@@ -70,7 +63,6 @@ std::map<std::string, std::string>& Contents() {
 std::shared_ptr<Email> MakeEmail(std::uint8_t variant) {
   auto email = std::make_shared<Email>();
   email->set_ID("4711");
-  email->set_EmailSource(1);
   email->set_Subject("Plans");
   for (std::size_t i = 0; i < std::size(kFiles); ++i) {
     if ((variant & (1u << i)) == 0) continue;
@@ -80,9 +72,8 @@ std::shared_ptr<Email> MakeEmail(std::uint8_t variant) {
     email->AddAttachment(attachment);
   }
   if (variant & 0x10) email->set_Password("pw");
-  if (variant & 0x20) {
-    email->AddRecipient("a@example.org");
-    email->AddRecipient("b@example.org");
+  for (const char* address : {"a@example.org", "b@example.org"}) {
+    if (variant & 0x20) email->AddRecipient(address);
   }
   // The third holds lines that read like the end of the body.
   const char* const bodies[] = {"", "Hello\r\nthe files\r\nare here", "one\r\nFINB\r\nFINB \r\n", "  \r\n "};
@@ -90,45 +81,26 @@ std::shared_ptr<Email> MakeEmail(std::uint8_t variant) {
   return email;
 }
 
-// Tells text sends from byte sends and counts the sends that failed.
-class Socket : public testing::ScriptedSocket {
- public:
-  void SendText(const std::string& text) override {
-    Counted([&] { ScriptedSocket::SendText(text); });
-    asText.resize(sent.size(), false);
-    asText.back() = true;
-  }
-  void SendBytes(std::string bytes) override {
-    Counted([&] { ScriptedSocket::SendBytes(std::move(bytes)); });
-    asText.resize(sent.size(), false);
-  }
-  std::vector<bool> asText;  // for each of `sent`
-  int failed = 0;
-
- private:
-  template <class Send>
-  void Counted(Send&& send) {
-    try {
-      send();
-    } catch (const Error&) {
-      ++failed;
-      throw;
-    }
-  }
-};
+int Number(std::string_view text, int otherwise) {
+  int value = 0;
+  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
+  return error == std::errc() && end != text.data() ? value : otherwise;
+}
 
 class Session : public ServerCommunicatorEvents {
  public:
   explicit Session(std::uint8_t variant) : variant_(variant), email_(MakeEmail(variant)) {
     client_.SetSocket(&socket_);
     client_.SetEvents(this);
+    client_.ConnectToServer();
+    socket_.Accept();
   }
 
   void Step(std::string_view step) {
     const char op = step.empty() ? ' ' : step.front();
     const std::string_view arg = step.empty() ? step : step.substr(1);
     switch (op) {
-      case 'S': ScriptedReply(); break;
+      case 'S': Answer(); break;
       case 'R': Arrive(std::string(arg) + "\r\n"); break;
       case 'P': Arrive(std::string(arg)); break;
       case 'B': batch_ = std::clamp(Number(arg, 0), 0, 100); break;
@@ -138,35 +110,25 @@ class Session : public ServerCommunicatorEvents {
       case 'T': Sandbox().AdvanceTime(std::chrono::seconds(std::min(Number(arg, 1), 120))); break;
       case 'F': socket_.failSendsWith = Number(arg, 0); break;
       case 'A':
-        CheckSends();
-        socket_.Accept();
-        quitSent_ = false;  // the scripted socket is connected anew
-        inBody_ = false;
-        break;
       case 'N':
         CheckSends();
-        client_.ConnectToServer();
-        quitSent_ = false;
-        inBody_ = false;
-        lastCommand_.clear();
+        op == 'A' ? socket_.Accept() : client_.ConnectToServer();
+        quitSent_ = inBody_ = false;  // a connection anew
+        if (op == 'N') lastCommand_.clear();
         break;
-      case 'M': SendEmail(); break;
+      case 'M':
+        if (!idle_ || client_.ProtocolState() != Client::kReady) break;
+        idle_ = false;
+        client_.SendEmail(email_);
+        break;
       case 'Q': client_.CancelTransfer(); break;
       case 'D': client_.Disconnect(); break;
       default: break;
     }
     CheckSends();
     const std::int32_t state = client_.ProtocolState();
-    FUZZ_CHECK(state >= ServerCommunicator::kAwaitingGreeting &&
-                   state <= ServerCommunicator::kSendingBodyLines,
-               "state " + std::to_string(state));
-    FUZZ_CHECK(client_.getBytesTransferred() >= 0,
-               "bytes transferred " + std::to_string(client_.getBytesTransferred()));
-  }
-
-  void Start() {
-    client_.ConnectToServer();
-    socket_.Accept();
+    FUZZ_CHECK(state >= Client::kAwaitingGreeting && state <= Client::kSendingBodyLines, "state " + std::to_string(state));
+    FUZZ_CHECK(client_.getBytesTransferred() >= 0, "bytes transferred " + std::to_string(client_.getBytesTransferred()));
   }
 
   // Delivers what a batch still holds.
@@ -200,59 +162,39 @@ class Session : public ServerCommunicatorEvents {
     FUZZ_CHECK(found != Contents().end(), "a file not in the e-mail: " + attachment.get_FilePath());
     file_ = &found->second;
     position_ = kUnknown;
-    zeroBlockSent_ = false;
-    broken_ = false;
+    zeroBlockSent_ = broken_ = false;
   }
   void AttachmentFinished(EmailAttachment& attachment) override {
     CheckSends();
     FUZZ_CHECK(file_ != nullptr, "finished " + attachment.get_FilePath() + " that never started");
     FUZZ_CHECK(broken_ || position_ == kUnknown || position_ == file_->size(),
-               "finished " + attachment.get_FilePath() + " after " + std::to_string(position_) +
-                   " of " + std::to_string(file_->size()) + " bytes");
+               "finished " + attachment.get_FilePath() + " after " + std::to_string(position_) + " of " +
+                   std::to_string(file_->size()) + " bytes");
     finishedFile_ = file_;
   }
 
  private:
   static constexpr std::size_t kUnknown = static_cast<std::size_t>(-1);
 
-  static int Number(std::string_view text, int otherwise) {
-    int value = 0;
-    const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-    return error == std::errc() && end != text.data() ? value : otherwise;
-  }
-
-  void SendEmail() {
-    if (!idle_ || client_.ProtocolState() != ServerCommunicator::kReady) return;
-    idle_ = false;
-    client_.SendEmail(email_);
-  }
-
-  void ScriptedReply() {
+  // The reply a well-behaved server gives now; sends complete while file bytes or body lines flow.
+  void Answer() {
+    const bool mail = lastCommand_ == "NEWM" || lastCommand_ == "RESM";
     switch (client_.ProtocolState()) {
-      case ServerCommunicator::kAwaitingGreeting: Reply("220 Dropwell transfer server\r\n"); break;
-      case ServerCommunicator::kAwaitingHeloReply: Reply("250 Hello\r\n"); break;
-      case ServerCommunicator::kAwaitingLoginReply: Reply("210 Welcome 17\r\n"); break;
-      case ServerCommunicator::kReady:
-        Reply(lastCommand_ == "NEWM" || lastCommand_ == "RESM" ? "310 E-mail accepted 4711\r\n"
-                                                                 : "250 File stored\r\n");
-        break;
-      case ServerCommunicator::kAwaitingAttachmentReply:
-        // A file with an id is resumed from the middle of what it holds.
-        Reply(lastCommand_ == "RESA" ? protocol::AttachmentResumedReply(resumedSize_ / 2)
-                                     : protocol::AttachmentCreatedReply("A" + std::to_string(++ids_)));
-        break;
-      case ServerCommunicator::kAwaitingSubjectReply: Reply("330 Subject stored\r\n"); break;
-      case ServerCommunicator::kSendingRecipients: Reply("350 Recipient added\r\n"); break;
-      case ServerCommunicator::kAwaitingBodyReply:
-        Reply(lastCommand_ == "FINB" ? "361 Body stored\r\n" : "360 Send the body\r\n");
-        break;
-      case ServerCommunicator::kAwaitingFinishReply: Reply(protocol::FinishReply(1.5, 3)); break;
-      case ServerCommunicator::kDisconnecting: Reply("221 Bye\r\n"); break;
-      default: socket_.CompleteSends(); break;  // file bytes or body lines flow
+      case Client::kAwaitingGreeting: return Deliver("220 Dropwell transfer server\r\n");
+      case Client::kAwaitingHeloReply: return Deliver("250 Hello\r\n");
+      case Client::kAwaitingLoginReply: return Deliver("210 Welcome 17\r\n");
+      case Client::kReady: return Deliver(mail ? "310 E-mail accepted 4711\r\n" : "250 File stored\r\n");
+      case Client::kAwaitingAttachmentReply:  // a file with an id resumes from the middle of what it holds
+        return Deliver(lastCommand_ == "RESA" ? protocol::AttachmentResumedReply(resumedSize_ / 2)
+                                              : protocol::AttachmentCreatedReply("A" + std::to_string(++ids_)));
+      case Client::kAwaitingSubjectReply: return Deliver("330 Subject stored\r\n");
+      case Client::kSendingRecipients: return Deliver("350 Recipient added\r\n");
+      case Client::kAwaitingBodyReply: return Deliver(lastCommand_ == "FINB" ? "361 Body stored\r\n" : "360 Send the body\r\n");
+      case Client::kAwaitingFinishReply: return Deliver(protocol::FinishReply(1.5, 3));
+      case Client::kDisconnecting: return Deliver("221 Bye\r\n");
+      default: return socket_.CompleteSends();
     }
   }
-
-  void Reply(const std::string& reply) { Deliver(reply); }
 
   void Arrive(const std::string& data) {
     batched_ += data;
@@ -270,23 +212,14 @@ class Session : public ServerCommunicatorEvents {
 
   // Looks at everything sent since the last look.
   void CheckSends() {
-    if (socket_.failed > 0) broken_ = true;  // a lost send leaves a gap; the socket's events tell
-    socket_.failed = 0;
-    std::vector<std::string> sent = socket_.TakeSent();
-    std::vector<bool> asText = std::exchange(socket_.asText, {});
-    for (std::size_t i = 0; i < sent.size(); ++i) {
-      if (asText[i]) {
-        CheckLine(sent[i]);
-      } else {
-        CheckBytes(sent[i]);
-      }
-    }
+    if (std::exchange(socket_.failedSends, 0) > 0) broken_ = true;  // a lost send leaves a gap; the socket's events tell
+    const std::vector<bool> asText = socket_.asText;
+    const std::vector<std::string> sent = socket_.TakeSent();
+    for (std::size_t i = 0; i < sent.size(); ++i) asText[i] ? CheckLine(sent[i]) : CheckBytes(sent[i]);
   }
 
   void CheckLine(const std::string& line) {
-    FUZZ_CHECK(line.size() >= 2 && line.ends_with("\r\n") &&
-                   line.find_first_of("\r\n") == line.size() - 2,
-               "not one line: " + Shown(line));
+    FUZZ_CHECK(line.ends_with("\r\n") && line.find_first_of("\r\n") == line.size() - 2, "not one line: " + Shown(line));
     FUZZ_CHECK(!quitSent_, "sent after QUIT: " + Shown(line));
     const std::string word = line.substr(0, 4);
     if (inBody_) {
@@ -299,28 +232,19 @@ class Session : public ServerCommunicatorEvents {
         ++bodyLinesSent_;
         return;
       }
-      if (line == "FINB\r\n") {
-        FUZZ_CHECK(bodyLinesSent_ == lines.size(), "the body ended after " + std::to_string(bodyLinesSent_) +
-                                                       " of " + std::to_string(lines.size()) + " lines");
-      }
+      FUZZ_CHECK(line != "FINB\r\n" || bodyLinesSent_ == lines.size(),
+                 "the body ended after " + std::to_string(bodyLinesSent_) + " of " + std::to_string(lines.size()) + " lines");
     }
     inBody_ = word == "BODY";
     bodyLinesSent_ = 0;
-    if (word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string::npos) {
-      lastCommand_ = word;
-    } else {
-      lastCommand_ = "body line";
-    }
-    if (word == "QUIT") quitSent_ = true;
-    if (word == "RESA") {
-      // "RESA <id>, 0": the size of the file with that id picks the resume point.
-      const std::string id = line.substr(5, line.find(", ") - 5);
-      resumedSize_ = 0;
-      for (const auto& attachment : email_->get_attachments()) {
-        if (attachment != nullptr && attachment->get_ID() == id) {
-          resumedSize_ = Contents()[attachment->get_FilePath()].size();
-        }
-      }
+    lastCommand_ = word.find_first_not_of("ABCDEFGHIJKLMNOPQRSTUVWXYZ") == std::string::npos ? word : "body line";
+    quitSent_ = word == "QUIT";
+    if (word != "RESA") return;
+    // "RESA <id>, 0": the size of the file with that id picks the resume point.
+    const std::string id = line.substr(5, line.find(", ") - 5);
+    resumedSize_ = 0;
+    for (const auto& attachment : email_->get_attachments()) {
+      if (attachment != nullptr && attachment->get_ID() == id) resumedSize_ = Contents()[attachment->get_FilePath()].size();
     }
   }
 
@@ -334,14 +258,12 @@ class Session : public ServerCommunicatorEvents {
     }
     if (bytes == protocol::kEndOfFileMarker) {
       FUZZ_CHECK(finishedFile_ != nullptr, "an end marker before AttachmentFinished");
-      finishedFile_ = nullptr;
-      file_ = nullptr;
+      finishedFile_ = file_ = nullptr;
       return;
     }
     FUZZ_CHECK(file_ != nullptr, "file bytes outside a file: " + std::to_string(bytes.size()));
     FUZZ_CHECK(zeroBlockSent_ || broken_, "file bytes before the zero block");
-    FUZZ_CHECK(!bytes.empty() && bytes.size() <= protocol::kPieceSize,
-               "a piece of " + std::to_string(bytes.size()) + " bytes");
+    FUZZ_CHECK(!bytes.empty() && bytes.size() <= protocol::kPieceSize, "a piece of " + std::to_string(bytes.size()) + " bytes");
     if (broken_) return;
     if (position_ == kUnknown) {
       // A short piece is the file's last; a full one shows where it stands.
@@ -356,8 +278,8 @@ class Session : public ServerCommunicatorEvents {
 
   std::uint8_t variant_;
   std::shared_ptr<Email> email_;
-  Socket socket_;
-  ServerCommunicator client_;
+  testing::ScriptedSocket socket_;
+  Client client_;
   bool idle_ = false;
   int batch_ = 0;  // R and P steps still to collect
   std::string batched_;
@@ -386,11 +308,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   const std::string script = Text(data + 1, size - 1);
   {
     Session session(data[0]);
-    session.Start();
-    std::size_t start = 0;
-    while (start <= script.size()) {
-      std::size_t end = script.find('\n', start);
-      if (end == std::string::npos) end = script.size();
+    for (std::size_t start = 0; start <= script.size();) {
+      const std::size_t end = std::min(script.find('\n', start), script.size());
       session.Step(std::string_view(script).substr(start, end - start));
       start = end + 1;
     }

@@ -1,6 +1,7 @@
 #include "support/TaggedFile.h"
 
 #include "platform/Platform.h"
+#include "support/LineBreaks.h"
 
 namespace dwl {
 
@@ -36,26 +37,17 @@ std::string TaggedFileReader::ReadUntil(const std::string& closingTag) {
 }
 
 void TaggedFileWriter::WriteEntry(const std::string& name, const std::string& value) {
-  std::string line = value;
-  for (char& c : line) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
   writer_.WriteLine("<" + name + ">");
-  writer_.WriteLine(line);
+  writer_.WriteLine(OneLine(value));
   writer_.WriteLine("</" + name + ">");
 }
 
 void TaggedFileWriter::WriteTextEntry(const std::string& name, const std::string& text) {
   const std::string closingTag = "</" + name + ">";
   writer_.WriteLine("<" + name + ">");
-  std::size_t start = 0;
-  for (;;) {
-    const std::size_t end = text.find_first_of("\r\n", start);
-    std::string line = text.substr(start, end == std::string::npos ? end : end - start);
+  for (std::string& line : SplitLines(text)) {
     if (ReadsAsClosingTag(line, closingTag)) line += ' ';
     writer_.WriteLine(line);
-    if (end == std::string::npos) break;
-    start = end + (text.compare(end, 2, "\r\n") == 0 ? 2 : 1);
   }
   writer_.WriteLine(closingTag);
 }

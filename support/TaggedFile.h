@@ -34,12 +34,12 @@ class TaggedFileWriter {
  public:
   explicit TaggedFileWriter(TextWriter& writer) : writer_(writer) {}
 
-  // "<name>", `value`, "</name>". The value stays on one line: a CR or LF in
-  // it is written as a blank, so no value can add entries of its own.
+  // "<name>", `value`, "</name>". The value stays on one line (OneLine), so
+  // no value can add entries of its own.
   void WriteEntry(const std::string& name, const std::string& value);
   // "<name>", the lines of `text`, "</name>": text of several lines, such as
-  // a message body. Lines break at CR LF, CR or LF and each is written with
-  // CR LF; empty text is one empty line. So that no line ends the entry
+  // a message body. Lines break as SplitLines breaks them and each is written
+  // with CR LF; empty text is one empty line. So that no line ends the entry
   // early, a line of "</name>" and none or more blanks is written with one
   // blank more (ReadUntil takes it off); every other line is written as it is.
   void WriteTextEntry(const std::string& name, const std::string& text);

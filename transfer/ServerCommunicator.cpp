@@ -1,7 +1,5 @@
 #include "transfer/ServerCommunicator.h"
 
-#include <algorithm>
-
 #include "platform/Platform.h"
 #include "support/TolerantRun.h"
 #include "transfer/TransferProtocol.h"
@@ -38,7 +36,8 @@ ServerCommunicatorEvents& NoReceiver() {
 ServerCommunicator::ServerCommunicator()
     : log_(ApplicationLog::Instance()),
       settings_((log_->AddDebugMessage("Start ServerCommunicator.Class_Initialize()"),
-                 AppSettings::Instance())) {
+                 AppSettings::Instance())),
+      file_([this](std::string bytes) { SendBytesIgnoringErrors(std::move(bytes)); }) {
   m_objTimeOut.TimeOutValue(kReplyTimeOutSeconds);
   m_objTimeOut.TimeOut = [this] { Entry("m_objTimeOut_TimeOut", [this] { m_objTimeOut_TimeOut(); }); };
   m_objBytesTransferredUpdate.TimeOutValue(kProgressSeconds);
@@ -68,14 +67,15 @@ ServerCommunicatorEvents& ServerCommunicator::Events() {
   return events_ != nullptr ? *events_ : NoReceiver();
 }
 
+TolerantRun::LogSink ServerCommunicator::LogFailure() const {
+  return [log = log_](const std::string& line) { log->AddMessage(line); };
+}
+
 template <class Step>
 void ServerCommunicator::Entry(const char* name, Step&& step) {
-  try {
-    step();
-  } catch (const Error& failure) {
-    log_->AddMessage(std::string("ServerCommunicator.") + name + ": " + failure.Description() +
-                     ", " + std::to_string(failure.Number()));
-  }
+  TolerantRun run(std::string("ServerCommunicator.") + name, LogFailure());
+  run.Run(std::forward<Step>(step));
+  run.Checkpoint(1);
 }
 
 void ServerCommunicator::SetSocket(TcpSocket* socket) {
@@ -114,9 +114,8 @@ bool ServerCommunicator::SendOrFail(const std::string& line) {
 }
 
 void ServerCommunicator::ResetUpload() {
-  readPosition_ = 0;
   currentAttachment_.reset();
-  file_.reset();
+  file_.Close();
 }
 
 void ServerCommunicator::ConnectToServer() {
@@ -126,8 +125,7 @@ void ServerCommunicator::ConnectToServer() {
   attachmentIndex_ = 0;
   recipientIndex_ = 0;
   bodyLineIndex_ = 0;
-  bytesTransferred_ = 0;
-  fileBytesSent_ = 0;
+  file_.ResetCounts();
   // Nothing of an interrupted upload may leak into the next one.
   ResetUpload();
   replies_.Clear();
@@ -148,20 +146,6 @@ void ServerCommunicator::ConnectToServer() {
                      static_cast<std::uint16_t>(settings_->getRemoteServerPort()));
   });
   Log("Finished ServerCommunicator.ConnectToServer()");
-}
-
-std::string MessageOnOneLine(const std::string& message) {
-  std::string line;
-  line.reserve(message.size());
-  for (std::size_t i = 0; i < message.size(); ++i) {
-    if (message.compare(i, 2, "\r\n") == 0) {
-      line += ' ';
-      ++i;
-    } else {
-      line += message[i];
-    }
-  }
-  return line;
 }
 
 void ServerCommunicator::CancelTransfer() {
@@ -304,6 +288,11 @@ bool ServerCommunicator::HandleReply(const std::string& reply) {
     Refused(reply);
     return true;
   }
+  ProcessReply(reply, code);
+  return true;
+}
+
+void ServerCommunicator::ProcessReply(const std::string& reply, const std::string& code) {
   switch (state_) {
     case kAwaitingGreeting:
       m_objTimeOut.Reset();
@@ -315,29 +304,8 @@ bool ServerCommunicator::HandleReply(const std::string& reply) {
       state_ = kAwaitingLoginReply;
       SendOrFail(protocol::CommandLine("LOGN", {settings_->getUsername(), settings_->getPassword()}));
       break;
-    case kAwaitingLoginReply:
-      m_objTimeOut.StopTimer();
-      if (code == "210") {
-        state_ = kReady;
-        std::string word = protocol::LastWord(reply);
-        word.erase(0, word.find_first_not_of(' '));
-        word.erase(word.find_last_not_of(' ') + 1);
-        Events().ConnectedToServer(word);
-      } else {
-        state_ = kAwaitingGreeting;
-        Events().ErrorOccured(kLoginRefused);
-      }
-      break;
-    case kReady:
-      m_objTimeOut.StopTimer();
-      if (code == "320") {
-        Events().EmailIsTooLarge();
-        Disconnect();
-        break;
-      }
-      if (code == "310") Events().EmailReady(protocol::LastWord(reply));
-      StartSendingAttachment();
-      break;
+    case kAwaitingLoginReply: ProcessLoginReply(reply, code); break;
+    case kReady: ProcessReadyReply(reply, code); break;
     case kAwaitingAttachmentReply:
       if (code == "410" || code == "420" || code == "430") {
         SendAttachmentData(reply);
@@ -349,17 +317,7 @@ bool ServerCommunicator::HandleReply(const std::string& reply) {
       m_objTimeOut.StopTimer();
       ProcessFinishReply(reply);
       break;
-    case kDisconnecting:
-      m_objBytesTransferredUpdate.StopTimer();
-      state_ = kAwaitingGreeting;
-      if (quitSent_) {
-        // The answer to QUIT: the close must still come within the reply
-        // time-out, which goes on running.
-        quitAnswered_ = true;
-      } else {
-        m_objTimeOut.StopTimer();
-      }
-      break;
+    case kDisconnecting: ProcessQuitReply(); break;
     case kAwaitingSubjectReply:
       SendPassword();
       break;
@@ -374,7 +332,43 @@ bool ServerCommunicator::HandleReply(const std::string& reply) {
     default:  // file bytes or body lines flow: replies are not looked at
       break;
   }
-  return true;
+}
+
+void ServerCommunicator::ProcessLoginReply(const std::string& reply, const std::string& code) {
+  m_objTimeOut.StopTimer();
+  if (code == "210") {
+    state_ = kReady;
+    std::string word = protocol::LastWord(reply);
+    word.erase(0, word.find_first_not_of(' '));
+    word.erase(word.find_last_not_of(' ') + 1);
+    Events().ConnectedToServer(word);
+  } else {
+    state_ = kAwaitingGreeting;
+    Events().ErrorOccured(kLoginRefused);
+  }
+}
+
+void ServerCommunicator::ProcessReadyReply(const std::string& reply, const std::string& code) {
+  m_objTimeOut.StopTimer();
+  if (code == "320") {
+    Events().EmailIsTooLarge();
+    Disconnect();
+    return;
+  }
+  if (code == "310") Events().EmailReady(protocol::LastWord(reply));
+  StartSendingAttachment();
+}
+
+void ServerCommunicator::ProcessQuitReply() {
+  m_objBytesTransferredUpdate.StopTimer();
+  state_ = kAwaitingGreeting;
+  if (quitSent_) {
+    // The answer to QUIT: the close must still come within the reply
+    // time-out, which goes on running.
+    quitAnswered_ = true;
+  } else {
+    m_objTimeOut.StopTimer();
+  }
 }
 
 void ServerCommunicator::OnSendComplete() {
@@ -391,7 +385,7 @@ void ServerCommunicator::OnClose() {
     // time-out must not close the next connection the owner opens.
     m_objTimeOut.StopTimer();
     m_objBytesTransferredUpdate.StopTimer();
-    file_.reset();
+    file_.Close();
     quitAnswered_ = false;
     state_ = kAwaitingGreeting;
     ++ends_;
@@ -400,11 +394,11 @@ void ServerCommunicator::OnClose() {
 }
 
 void ServerCommunicator::OnError(int number, const std::string& description) {
-  Entry("Socket_Error", [&] {
-    log_->AddMessage("ServerCommunicator.Socket_Error(): " + description + ", " +
-                     std::to_string(number));
-    ProcessConnectionError(number);
-  });
+  TolerantRun run("ServerCommunicator.Socket_Error", LogFailure());
+  run.Fail(Error(number, "TcpSocket", description));
+  run.Checkpoint(1);
+  run.Run([&] { ProcessConnectionError(number); });
+  run.Checkpoint(2);
 }
 
 void ServerCommunicator::ProcessConnectionError(int number) {
@@ -425,7 +419,7 @@ void ServerCommunicator::ProcessConnectionError(int number) {
     Events().DisconnectedFromServer();
   }
   state_ = kAwaitingGreeting;
-  bytesTransferred_ = 0;
+  file_.ForgetProgress();
 }
 
 void ServerCommunicator::m_objTimeOut_TimeOut() {
@@ -492,10 +486,10 @@ bool ServerCommunicator::OpenAttachment(const std::string& reply, const std::str
     return false;
   }
   std::optional<std::string> id;
-  std::optional<std::uint64_t> offset;
+  std::optional<std::uint64_t> held;
   if (code == "430") {
-    offset = protocol::ResumeOffset(reply);
-    if (!offset) {
+    held = protocol::ResumeOffset(reply);
+    if (!held) {
       EndUpload("Unexpected reply from server when resuming the file " +
                 currentAttachment_->get_Filename() + ": " + shown);
       return false;
@@ -508,35 +502,30 @@ bool ServerCommunicator::OpenAttachment(const std::string& reply, const std::str
       return false;
     }
   }
-  std::uint64_t length = 0;
-  try {
-    file_.reset();
-    file_ = ThePlatform().files->OpenBinaryForReading(currentAttachment_->get_FilePath());
-    length = file_->Length();
-  } catch (const Error& failure) {
-    file_.reset();
-    EndUpload("Cannot read the file " + currentAttachment_->get_FilePath() + ": " +
-              failure.Description());
-    return false;
-  }
-  if (offset) {
-    if (*offset > length) {
-      file_.reset();
-      EndUpload("The server holds " + std::to_string(*offset) + " bytes of the file " +
-                currentAttachment_->get_Filename() + ", which has only " + std::to_string(length) +
-                ".");
-      return false;
-    }
-    readPosition_ = static_cast<std::int64_t>(*offset) + 1;
-    bytesTransferred_ += readPosition_;
-  } else {
-    currentAttachment_->set_ID(*id);
-    readPosition_ = 0;  // a new file on the server starts at the first byte
-  }
+  if (!OpenFile(held)) return false;
+  if (id) currentAttachment_->set_ID(*id);
   state_ = kSendingAttachmentData;
   m_objTimeOut.StartTimer();
   m_objBytesTransferredUpdate.StartTimer();
   Events().StartAttachment(*currentAttachment_);
+  return true;
+}
+
+bool ServerCommunicator::OpenFile(const std::optional<std::uint64_t>& held) {
+  std::uint64_t length = 0;
+  try {
+    length = file_.Open(currentAttachment_->get_FilePath());
+  } catch (const Error& failure) {
+    EndUpload("Cannot read the file " + currentAttachment_->get_FilePath() + ": " +
+              failure.Description());
+    return false;
+  }
+  if (held && *held > length) {
+    EndUpload("The server holds " + std::to_string(*held) + " bytes of the file " +
+              currentAttachment_->get_Filename() + ", which has only " + std::to_string(length) + ".");
+    return false;
+  }
+  if (held) file_.ResumeAfter(*held);
   return true;
 }
 
@@ -553,48 +542,28 @@ void ServerCommunicator::SendAttachmentData(const std::string& reply) {
   }
   if ((code == "410" || code == "430") && !OpenAttachment(reply, code)) return;
   if (state_ != kSendingAttachmentData) return;  // the owner stopped it from StartAttachment
-
   m_objTimeOut.Reset();
-  if (readPosition_ == 0) readPosition_ = 1;
-  std::int64_t length = 0;
-  std::string piece;
-  try {
-    if (file_ == nullptr) throw Error(errc::kInvalidCall, "ServerCommunicator", "No file is open");
-    length = static_cast<std::int64_t>(file_->Length());
-    const std::int64_t size =
-        std::min<std::int64_t>(length + 1 - readPosition_, static_cast<std::int64_t>(protocol::kPieceSize));
-    if (size > 0) {
-      piece.resize(static_cast<std::size_t>(size));
-      file_->ReadAt(static_cast<std::uint64_t>(readPosition_ - 1), piece.data(), piece.size());
-      readPosition_ += size;
-      bytesTransferred_ += size;
-      fileBytesSent_ += size;
-    }
-  } catch (const Error& failure) {
-    log_->AddMessage("ServerCommunicator.SendAttachmentData(): " + failure.Description() + ", " +
-                     std::to_string(failure.Number()));
-    file_.reset();
+  SendNextPiece();
+}
+
+void ServerCommunicator::SendNextPiece() {
+  bool last = false;
+  TolerantRun run("ServerCommunicator.SendAttachmentData", LogFailure());
+  if (!run.Run([&] { last = file_.SendNext(); })) {
+    run.Checkpoint(1);
     m_objBytesTransferredUpdate.StopTimer();
     ShowCritical(kUnrecoverable);
     Disconnect();
     return;
   }
-
-  const bool firstPiece = readPosition_ == static_cast<std::int64_t>(piece.size()) + 1;
-  if (firstPiece || code == "430") SendBytesIgnoringErrors(std::string(protocol::kZeroBlockSize, '\0'));
-  if (!piece.empty()) SendBytesIgnoringErrors(std::move(piece));
-
-  if (readPosition_ > length) {
-    m_objBytesTransferredUpdate.StopTimer();
-    m_objTimeOut.Reset();
-    file_.reset();
-    state_ = kReady;
-    replyDue_ = true;  // the server's verdict on the file
-    Events().AttachmentFinished(*currentAttachment_);
-    readPosition_ = 0;
-    ++attachmentIndex_;
-    SendBytesIgnoringErrors(std::string(protocol::kEndOfFileMarker));
-  }
+  if (!last) return;
+  m_objBytesTransferredUpdate.StopTimer();
+  m_objTimeOut.Reset();
+  state_ = kReady;
+  replyDue_ = true;  // the server's verdict on the file
+  Events().AttachmentFinished(*currentAttachment_);
+  ++attachmentIndex_;
+  file_.SendEnd();
 }
 
 void ServerCommunicator::SendPassword() {
@@ -673,15 +642,15 @@ void ServerCommunicator::ProcessFinishReply(const std::string& reply) {
 }
 
 void ServerCommunicator::m_objBytesTransferredUpdate_TimeOut() {
-  log_->AddMessage("BytesTransferred(" + std::to_string(bytesTransferred_) + ")");
-  Events().BytesTransferred(static_cast<double>(bytesTransferred_));
+  log_->AddMessage("BytesTransferred(" + std::to_string(file_.BytesTransferred()) + ")");
+  Events().BytesTransferred(getBytesTransferred());
   // The tick returns straight to the owner's loop, which dispatches whatever
   // is waiting next.
 }
 
 void ServerCommunicator::EndUpload(const std::string& message) {
   log_->AddMessage("ServerCommunicator: " + message);
-  file_.reset();
+  file_.Close();
   m_objBytesTransferredUpdate.StopTimer();
   Disconnect();
   Events().ErrorOccured(message);

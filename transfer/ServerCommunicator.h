@@ -19,7 +19,9 @@
 // kMostUnexpectedReplies replies that no state expects (while file bytes or
 // body lines flow, after the answer to QUIT, lines beginning with "0") the
 // upload ends. Replies reach the log and the owner's messages cleaned of
-// control characters and cut (Printable).
+// control characters and cut (Printable). A file's bytes go out through an
+// AttachmentSender. A failure inside a socket event or a timer tick is logged
+// at a TolerantRun checkpoint ("ServerCommunicator.<entry>:NN:...").
 //
 // Single-threaded and never blocking: every step runs in an owner call, a
 // socket event or a timer tick. Events are raised synchronously; a handler
@@ -28,6 +30,7 @@
 
 #include <cstdint>
 #include <memory>
+#include <optional>
 #include <string>
 
 #include "mail/Email.h"
@@ -35,6 +38,8 @@
 #include "platform/TcpSocket.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
+#include "support/TolerantRun.h"
+#include "transfer/AttachmentSender.h"
 #include "transfer/CTimeout.h"
 #include "transfer/LineFramer.h"
 
@@ -59,9 +64,6 @@ class ServerCommunicatorEvents {
   // Once a second while file bytes flow: the bytes counted on this connection.
   virtual void BytesTransferred(double /*dblBytes*/) {}
 };
-
-// A message of ErrorOccured, whose lines break at CR LF, on one line.
-std::string MessageOnOneLine(const std::string& message);
 
 class ServerCommunicator : private TcpSocketEvents {
  public:
@@ -108,10 +110,10 @@ class ServerCommunicator : private TcpSocketEvents {
 
   std::int32_t ProtocolState() const { return state_; }
   // The progress figure: file bytes counted on this connection.
-  double getBytesTransferred() const { return static_cast<double>(bytesTransferred_); }
+  double getBytesTransferred() const { return static_cast<double>(file_.BytesTransferred()); }
   // File bytes sent on this connection beyond what the server held already
   // (resumed parts do not count); kept until the next ConnectToServer.
-  std::int64_t getFileBytesSent() const { return fileBytesSent_; }
+  std::int64_t getFileBytesSent() const { return file_.FileBytesSent(); }
 
  private:
   // Socket events.
@@ -122,6 +124,11 @@ class ServerCommunicator : private TcpSocketEvents {
 
   // Returns false for a reply ignored by the rule for data beginning with "0".
   bool HandleReply(const std::string& reply);
+  // The step that a reply the state expects leads to.
+  void ProcessReply(const std::string& reply, const std::string& code);
+  void ProcessLoginReply(const std::string& reply, const std::string& code);
+  void ProcessReadyReply(const std::string& reply, const std::string& code);
+  void ProcessQuitReply();
   // Whether the state waits for a reply now.
   bool ExpectsReply() const;
   // Counts a reply that no state expects; ends the upload at the limit.
@@ -135,6 +142,9 @@ class ServerCommunicator : private TcpSocketEvents {
   void StartSendingAttachment();
   void SendAttachmentData(const std::string& reply);
   bool OpenAttachment(const std::string& reply, const std::string& code);
+  // Opens the file of the attachment under way; false when the upload ended.
+  bool OpenFile(const std::optional<std::uint64_t>& held);
+  void SendNextPiece();
   void SendPassword();
   void SendNextRecipient(const std::string& reply);
   void SendBody(const std::string& reply);
@@ -156,8 +166,11 @@ class ServerCommunicator : private TcpSocketEvents {
   // A send whose failure goes to the connection-error handling; false then.
   bool SendOrFail(const std::string& line);
   void Log(const std::string& message) { log_->AddDebugMessage(message); }
+  // Where a TolerantRun's checkpoints write: the log.
+  TolerantRun::LogSink LogFailure() const;
   ServerCommunicatorEvents& Events();
-  // Runs a socket or timer entry; a failure there is logged, never thrown into the loop.
+  // Runs a socket or timer entry in tolerant mode: a failure there is logged
+  // at its checkpoint, never thrown into the loop.
   template <class Step>
   void Entry(const char* name, Step&& step);
 
@@ -169,11 +182,8 @@ class ServerCommunicator : private TcpSocketEvents {
   std::int32_t bodyLineIndex_ = 0;
   std::int32_t recipientIndex_ = 0;
   std::shared_ptr<EmailAttachment> currentAttachment_;
-  // 1-based position of the next byte to send; 0 while no file is under way.
-  std::int64_t readPosition_ = 0;
-  std::unique_ptr<BinaryReader> file_;
-  std::int64_t bytesTransferred_ = 0;
-  std::int64_t fileBytesSent_ = 0;
+  // The bytes of the attachment under way, and the byte counts.
+  AttachmentSender file_;
   bool cancelling_ = false;
   // QUIT went out on this connection; its answer came (only the close may follow).
   bool quitSent_ = false;

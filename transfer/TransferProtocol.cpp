@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "support/LineBreaks.h"
+
 namespace dwl::protocol {
 
 namespace {
@@ -45,7 +47,7 @@ std::string CommandLine(std::string_view word, std::initializer_list<std::string
   for (const std::string_view field : fields) {
     line += separator;
     separator = ", ";
-    for (const char c : field) line += (c == '\r' || c == '\n') ? ' ' : c;
+    line += OneLine(field);
   }
   line += kLineEnd;
   return line;

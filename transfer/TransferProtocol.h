@@ -29,8 +29,8 @@ inline constexpr std::size_t kAttachmentIdColumn = 24;
 // A 430 reply holds the bytes the server has from its 27th character on.
 inline constexpr std::size_t kResumeOffsetColumn = 26;
 
-// "WORD" CR LF, or "WORD field, field" CR LF. CR and LF inside a field go out
-// as blanks, so that a field can never end the line and smuggle in a command.
+// "WORD" CR LF, or "WORD field, field" CR LF. A field goes out on one line
+// (OneLine), so that it can never end the line and smuggle in a command.
 std::string CommandLine(std::string_view word, std::initializer_list<std::string_view> fields = {});
 // A byte count as the NEWM line writes it: plain digits for whole numbers.
 std::string SizeText(double size);

@@ -8,6 +8,7 @@
 #include "platform/Platform.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
+#include "support/LineBreaks.h"
 
 namespace dwl::agent {
 
@@ -184,7 +185,7 @@ void TransferAgent::EmailIsTooLarge() {
 }
 
 void TransferAgent::ErrorOccured(const std::string& strMessage) {
-  lastProblem_ = MessageOnOneLine(strMessage);
+  lastProblem_ = OneLine(strMessage);
   display_.Message(lastProblem_);
   Log(lastProblem_);
   if (socket_->State() == SocketState::Connected) {

@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/Platform.h"
+#include "support/LineBreaks.h"
 
 namespace dwl::cli {
 
@@ -93,7 +94,7 @@ void EmailUploader::BytesTransferred(double dblBytes) {
 }
 
 void EmailUploader::ErrorOccured(const std::string& strMessage) {
-  lastProblem_ = MessageOnOneLine(strMessage);
+  lastProblem_ = OneLine(strMessage);
   err_ << lastProblem_ << "\n";
   if (failed_ || finished_) return;
   if (socket_->State() != SocketState::Connected) return ConnectionOver();

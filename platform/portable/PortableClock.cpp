@@ -4,6 +4,7 @@
 #include <sstream>
 
 #include "platform/portable/UserLocale.h"
+#include "support/LineBreaks.h"
 
 namespace dwl::portable {
 
@@ -30,11 +31,7 @@ std::string PortableClock::FormatGeneralDate(const LocalDateTime& time) {
   text.imbue(locale);
   const bool midnight = time.hour == 0 && time.minute == 0 && time.second == 0;
   text << std::put_time(&parts, midnight ? "%x" : "%x %X");
-  std::string result = text.str();
-  for (char& c : result) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return result;
+  return OneLine(text.str());
 }
 
 }  // namespace dwl::portable

@@ -8,18 +8,11 @@
 
 #include "platform/portable/PortableShell.h"
 #include "platform/portable/PosixError.h"
+#include "support/LineBreaks.h"
 
 namespace dwl::portable {
 
 namespace {
-
-// A name or value must stay on its own line and keep the layout readable.
-std::string OneLine(std::string text) {
-  for (char& c : text) {
-    if (c == '\r' || c == '\n') c = ' ';
-  }
-  return text;
-}
 
 std::vector<std::string> ReadLines(const std::string& file) {
   std::vector<std::string> lines;

@@ -534,10 +534,10 @@ TEST_F(EmailQueueTest, LineBreaksInValuesCannotAddEntries) {
   EXPECT_EQ(std::count(bytes.begin(), bytes.end(), '\r'), 33) << "each ended by CR LF only";
   const auto read = ReadBackOnly();
   ASSERT_NE(read, nullptr);
-  EXPECT_EQ(read->get_Subject(), "S  <Recipient>  evil@example.org");
+  EXPECT_EQ(read->get_Subject(), "S <Recipient> evil@example.org");
   EXPECT_EQ(read->get_Password(), "p q");
   EXPECT_EQ(read->get_Recipients(), std::vector<std::string>{
-                                        "r@example.org </Recipient>  <Recipient> evil@example.org"});
+                                        "r@example.org </Recipient> <Recipient> evil@example.org"});
   ASSERT_EQ(read->NumberOfAttachments(), 1) << "the second file does not exist";
   EXPECT_EQ(read->get_attachments()[0]->get_ID(), "I D");
 }

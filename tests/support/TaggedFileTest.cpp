@@ -55,7 +55,7 @@ TEST_F(TaggedFileTest, WritesThreeLineEntriesWithValuesKeptOnOneLine) {
     out.WriteEntry("Subject", "two\r\nlines\n<Recipient>");
     out.WriteEntry("Empty", "");
   });
-  EXPECT_EQ(ReadBytes(path), "<Subject>\r\ntwo  lines <Recipient>\r\n</Subject>\r\n<Empty>\r\n\r\n</Empty>\r\n");
+  EXPECT_EQ(ReadBytes(path), "<Subject>\r\ntwo lines <Recipient>\r\n</Subject>\r\n<Empty>\r\n\r\n</Empty>\r\n");
   EXPECT_FALSE(std::filesystem::exists(path + ".new"));
 }
 

@@ -1,5 +1,6 @@
-// A socket that a test or fuzz target plays: it records every send and lets
-// the player deliver data, send completions, a close or an error.
+// A socket that a test or fuzz target plays: it records every send (and
+// whether it went as text) and lets the player deliver data, send
+// completions, a close or an error.
 #pragma once
 
 #include <cstdint>
@@ -20,8 +21,8 @@ class ScriptedSocket : public TcpSocket {
     connects.push_back(host + ":" + std::to_string(port));
     state = SocketState::Connecting;
   }
-  void SendText(const std::string& text) override { Send(text); }
-  void SendBytes(std::string bytes) override { Send(bytes); }
+  void SendText(const std::string& text) override { Send(text, true); }
+  void SendBytes(std::string bytes) override { Send(bytes, false); }
   std::string GetData() override { return std::exchange(incoming, ""); }
   void Close() override {
     ++closes;
@@ -44,23 +45,32 @@ class ScriptedSocket : public TcpSocket {
     state = SocketState::Error;
     events->OnError(number, "scripted failure");
   }
-  // Everything sent since the last call.
-  std::vector<std::string> TakeSent() { return std::exchange(sent, {}); }
+  // Everything sent since the last call; asText starts afresh with it.
+  std::vector<std::string> TakeSent() {
+    asText.clear();
+    return std::exchange(sent, {});
+  }
 
   TcpSocketEvents* events = nullptr;
   SocketState state = SocketState::Closed;
   std::vector<std::string> sent;
+  std::vector<bool> asText;  // for each of `sent`
   std::vector<std::string> connects;
   std::string incoming;
   int closes = 0;
   int resets = 0;
   int failSendsWith = 0;  // a send throws this number while it is not 0
+  int failedSends = 0;
 
  private:
-  void Send(const std::string& bytes) {
-    if (failSendsWith != 0) throw Error(failSendsWith, "ScriptedSocket", "send failed");
-    if (state != SocketState::Connected) throw Error(wsk::kNotConnected, "ScriptedSocket", "not connected");
+  void Send(const std::string& bytes, bool text) {
+    if (failSendsWith != 0 || state != SocketState::Connected) {
+      ++failedSends;
+      if (failSendsWith != 0) throw Error(failSendsWith, "ScriptedSocket", "send failed");
+      throw Error(wsk::kNotConnected, "ScriptedSocket", "not connected");
+    }
     sent.push_back(bytes);
+    asText.push_back(text);
   }
 };
 

@@ -1,0 +1,64 @@
+#include "transfer/AttachmentSender.h"
+
+#include <algorithm>
+
+#include "platform/Error.h"
+#include "platform/Platform.h"
+#include "transfer/TransferProtocol.h"
+
+namespace dwl {
+
+std::uint64_t AttachmentSender::Open(const std::string& path) {
+  Close();
+  file_ = ThePlatform().files->OpenBinaryForReading(path);
+  try {
+    const std::uint64_t length = file_->Length();
+    zeroBlockDue_ = true;
+    return length;
+  } catch (...) {
+    Close();
+    throw;
+  }
+}
+
+void AttachmentSender::ResumeAfter(std::uint64_t held) {
+  next_ = held;
+  // The count has always held the position after the resume point.
+  bytesTransferred_ += static_cast<std::int64_t>(held) + 1;
+}
+
+bool AttachmentSender::SendNext() {
+  std::string piece;
+  try {
+    if (file_ == nullptr) throw Error(errc::kInvalidCall, "AttachmentSender", "No file is open");
+    // The length is read anew each time: the file may have changed.
+    const std::uint64_t length = file_->Length();
+    if (length > next_) {
+      piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length - next_, protocol::kPieceSize)));
+      file_->ReadAt(next_, piece.data(), piece.size());
+    }
+    next_ += piece.size();
+    if (next_ >= length) file_.reset();
+  } catch (...) {
+    Close();
+    throw;
+  }
+  bytesTransferred_ += static_cast<std::int64_t>(piece.size());
+  fileBytesSent_ += static_cast<std::int64_t>(piece.size());
+  if (zeroBlockDue_) {
+    zeroBlockDue_ = false;
+    send_(std::string(protocol::kZeroBlockSize, '\0'));
+  }
+  if (!piece.empty()) send_(std::move(piece));
+  return file_ == nullptr;
+}
+
+void AttachmentSender::SendEnd() { send_(std::string(protocol::kEndOfFileMarker)); }
+
+void AttachmentSender::Close() {
+  file_.reset();
+  next_ = 0;
+  zeroBlockDue_ = false;
+}
+
+}  // namespace dwl
