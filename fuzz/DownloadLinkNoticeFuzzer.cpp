@@ -100,18 +100,14 @@ void CheckInsertion(const std::string& html) {
              "a document's own body tag missed before " + Shown(html));
   // A <body> after markup that holds the input: the markup ends where it should.
   std::vector<std::string> hidden;
-  for (const std::string end : {"-->", "--!>"}) {
-    if (html.find("--") == std::string::npos && !html.starts_with(">") && !html.starts_with("->")) {
-      hidden.push_back("<!--" + html + end);
-    }
+  if (html.find("--") == std::string::npos && !html.starts_with(">") && !html.starts_with("->")) {
+    hidden.insert(hidden.end(), {"<!--" + html + "-->", "<!--" + html + "--!>"});
   }
   if (html.find('"') == std::string::npos) {
-    hidden.push_back("<p title=\"" + html + "\">");
-    hidden.push_back("</p title=\"" + html + "\">");
+    hidden.insert(hidden.end(), {"<p title=\"" + html + "\">", "</p title=\"" + html + "\">"});
   }
   if (html.find('>') == std::string::npos && !html.starts_with("--")) {
-    hidden.push_back("<!" + html + ">");
-    hidden.push_back("<?" + html + ">");
+    hidden.insert(hidden.end(), {"<!" + html + ">", "<?" + html + ">"});
   }
   if (html.find("</") == std::string::npos) hidden.push_back("<style>" + html + "</style>");
   for (const std::string& before : hidden) {
@@ -141,23 +137,20 @@ void CheckInsertion(const std::string& html) {
   FUZZ_CHECK(notice::InsertionPoint(built) == at, "the notice moved the insertion point");
 }
 
-// A simulated Outlook with the add-in connected, its log quiet. The host
-// keeps every window and sent mail, so it is made anew now and then.
-class Host {
- public:
+// A simulated Outlook with the add-in connected, its log quiet, and three
+// files to attach. The host keeps every window and sent mail, so it is made
+// anew now and then.
+struct Host {
   Host() {
     ApplicationLog::ReleaseInstance();  // the next log writes through the quiet files
     sim.ConnectAddIn();
-    for (int i = 0; i < 3; ++i) {
-      files.push_back(sim.platform.Path("file" + std::to_string(i) + ".bin"));
-      testing::WriteBytes(files.back(), std::string(100 + i, 'x'));
-    }
+    for (int i = 0; i < 3; ++i) testing::WriteBytes(File(i), std::string(100 + i, 'x'));
   }
+  std::string File(int i) { return sim.platform.Path("file" + std::to_string(i) + ".bin"); }
   static constexpr int kSendsPerHost = 500;
 
   testing::SimHost sim;
   QuietLog quiet{sim.platform.Module()};
-  std::vector<std::string> files;
   int sends = 0;
 };
 
@@ -175,13 +168,11 @@ void CheckSend(std::uint8_t flags, const std::string& html) {
   }
   const std::string name = "m" + std::to_string(++host->sends);
   sim::SimOutlook& outlook = *host->sim.outlook;
-  const auto window = outlook.Open(name, sim::SimOutlook::ItemKind::Mail, false, true);
-  const auto mail = window->Mail();
-  const std::shared_ptr<frmAddIn> hub = frmAddIn::Instance();
-  const std::shared_ptr<MailProcessor> processor = hub->Slot(hub->SlotCount() - 1);
+  const auto mail = outlook.Open(name, sim::SimOutlook::ItemKind::Mail, false, true)->Mail();
+  const std::shared_ptr<MailProcessor> processor = frmAddIn::Instance()->Slot(frmAddIn::Instance()->SlotCount() - 1);
   FUZZ_CHECK(processor != nullptr, "no processor for the new window");
   const int files = 1 + flags % 3;
-  for (int i = 0; i < files; ++i) processor->AddAttachment(host->files[static_cast<std::size_t>(i)]);
+  for (int i = 0; i < files; ++i) processor->AddAttachment(host->File(i));
   mail->hostAttachments = (flags & 0x04) ? 1 : 0;
   mail->htmlBody = html;
   if (flags & 0x08) mail->body = "Hello,\r\nsee the files.";

@@ -50,15 +50,4 @@ void SimHost::DisconnectAddIn(const std::shared_ptr<Connect>& connect) {
   outlook->DisconnectAddIn(*connect);
 }
 
-std::vector<std::string> SimHost::LogMessages() {
-  std::vector<std::string> messages;
-  const std::string file = ApplicationLog().getLogFilePath();
-  if (!std::filesystem::exists(file)) return messages;
-  for (const std::string& line : ReadCrLfLines(file)) {
-    const auto dash = line.find(" - ");
-    messages.push_back(dash == std::string::npos ? line : line.substr(dash + 3));
-  }
-  return messages;
-}
-
 }  // namespace dwl::testing

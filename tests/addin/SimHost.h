@@ -28,9 +28,6 @@ class SimHost : public sim::SimHostServices {
   // Puts `replacement` where the simulated clipboard was.
   void ReplaceClipboard(Clipboard& replacement);
 
-  // The add-in's lines in today's log file, without their time.
-  std::vector<std::string> LogMessages();
-
   TestPlatform platform;
   sim::SimTransferAgent transferAgent;
   sim::SimDialogWindow dialogWindow;

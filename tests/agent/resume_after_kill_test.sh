@@ -8,16 +8,7 @@ start_server
 random_file "$work/large.bin" $((128 * 1048576))
 queue_email "Killed and resumed" "$work/large.bin"
 
-start_agent first-agent -o
-first=$agent_pid
-pause_server_mid_file
-# The agent is blocked in the middle of the file: what it wrote down so far is
-# all the next agent has.
-kill -KILL "$first"
-wait "$first" 2> /dev/null || true
-kill -CONT "$dwl_server_pid"
-wait_until 20 grep -q '^connection 1 closed$' "$work/server.txt" ||
-  fail "the server did not see the killed agent's connection end: $(cat "$work/server.txt")"
+kill_agent_mid_file
 
 [ "$(stored_files | wc -l)" -eq 1 ] || fail "the server holds $(stored_files | wc -l) files, not 1"
 partial=$(stored_files)

@@ -25,10 +25,9 @@ class EmailUploaderTest : public testing::LoopbackServerFixture {
   void StartServer() { LoopbackServerFixture::StartServer(loop.Context()); }
 
   std::shared_ptr<Email> MessageWith(const std::string& bytes) {
-    const auto attachment = testing::AttachedFile(platform.Path("file.bin"), bytes);
     auto email = std::make_shared<Email>();
     email->set_ID("E-1");
-    email->AddAttachment(attachment);
+    email->AddAttachment(testing::AttachedFile(platform.Path("file.bin"), bytes));
     return email;
   }
 
@@ -53,7 +52,6 @@ TEST_F(EmailUploaderTest, ConnectsAgainAfterACutAndFinishes) {
   cli::EmailUploader uploader(email, 1, out, err);
   ASSERT_TRUE(Run(uploader)) << err.str();
   EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure() << "\n" << err.str();
-  EXPECT_EQ(out.str(), "uploaded e-mail E-1: 2.00 MB in 1 file\n");
   EXPECT_NE(err.str().find("connecting again (1 of 1)"), std::string::npos) << err.str();
   EXPECT_EQ(server->Transcript(), (std::vector<std::string>{"HELO", "LOGN", "NEWM", "NEWA", "HELO", "LOGN",
                                                             "NEWM", "RESA", "FINA", "SUBJ", "FINM", "QUIT"}));
@@ -85,7 +83,6 @@ TEST_F(EmailUploaderTest, ARefusedLoginFailsAtOnce) {
   cli::EmailUploader uploader(MessageWith("x"), 5, out, err);
   ASSERT_TRUE(Run(uploader));
   EXPECT_FALSE(uploader.Succeeded());
-  EXPECT_EQ(uploader.Failure(), "Login information not correct. We are disconnected from server.");
   EXPECT_EQ(err.str().find("connecting again"), std::string::npos) << err.str();
 }
 
