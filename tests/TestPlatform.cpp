@@ -23,17 +23,6 @@ std::string FakeClock::FormatGeneralDate(const LocalDateTime& t) {
   return date + time;
 }
 
-std::unique_ptr<AgentMark> FakeTransferAgentControl::TryAcquireMark() {
-  if (running) return nullptr;
-  running = true;
-  struct Mark : AgentMark {
-    explicit Mark(bool& flag) : running(flag) {}
-    ~Mark() override { running = false; }
-    bool& running;
-  };
-  return std::make_unique<Mark>(running);
-}
-
 std::optional<std::string> ScriptedConsole::ReadSecretLine(const std::string& prompt) {
   prompts.push_back(prompt);
   if (lines.empty()) return std::nullopt;
@@ -106,11 +95,6 @@ std::vector<std::string> ReadCrLfLines(const std::string& path) {
   return lines;
 }
 
-unsigned Mode(const std::string& path) {
-  return static_cast<unsigned>(std::filesystem::status(path).permissions() &
-                               std::filesystem::perms::mask);
-}
-
 std::vector<std::string> FileNames(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code missing;
@@ -121,16 +105,6 @@ std::vector<std::string> FileNames(const std::string& folder) {
   return names;
 }
 
-ScopedEnvironment::ScopedEnvironment(const char* name, const std::optional<std::string>& value)
-    : name_(name) {
-  if (const char* old = std::getenv(name)) old_ = old;
-  Set(value);
-}
-
-void ScopedEnvironment::Set(const std::optional<std::string>& value) {
-  if (value) ::setenv(name_, value->c_str(), 1); else ::unsetenv(name_);
-}
-
 std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std::string& bytes) {
   WriteBytes(path, bytes);
   auto attachment = std::make_shared<EmailAttachment>();
@@ -138,9 +112,5 @@ std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std
   return attachment;
 }
 
-LocalDateTime CreationTimes::CreationTime(const std::string& path) {
-  const auto found = times.find(std::filesystem::path(path).filename().string());
-  return found == times.end() ? PortableFileSystem::CreationTime(path) : found->second;
-}
 
 }  // namespace dwl::testing

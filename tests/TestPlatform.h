@@ -5,6 +5,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
 #include <functional>
@@ -55,7 +56,7 @@ class FakeTransferAgentControl : public TransferAgentControl {
     if (onStart) onStart();
     starts.push_back(moduleFolder);
   }
-  std::unique_ptr<AgentMark> TryAcquireMark() override;
+  std::unique_ptr<AgentMark> TryAcquireMark() override { return nullptr; }
 };
 
 class ScriptedConsole : public Console {
@@ -141,7 +142,9 @@ void WriteBytes(const std::string& path, const std::string& bytes);
 // Lines of a CR LF file, without their terminators.
 std::vector<std::string> ReadCrLfLines(const std::string& path);
 // The permission bits of a file or folder, as 0600.
-unsigned Mode(const std::string& path);
+inline unsigned Mode(const std::string& path) {
+  return static_cast<unsigned>(std::filesystem::status(path).permissions() & std::filesystem::perms::mask);
+}
 // The names of the files in `folder`, sorted; none when it is missing.
 std::vector<std::string> FileNames(const std::string& folder);
 // A file of `bytes` at `path`, as an attachment of an e-mail.
@@ -152,15 +155,23 @@ std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std
 class CreationTimes : public portable::PortableFileSystem {
  public:
   std::map<std::string, LocalDateTime> times;
-  LocalDateTime CreationTime(const std::string& path) override;
+  LocalDateTime CreationTime(const std::string& path) override {
+    const auto found = times.find(std::filesystem::path(path).filename().string());
+    return found == times.end() ? PortableFileSystem::CreationTime(path) : found->second;
+  }
 };
 
 // Sets an environment variable (nullopt: unsets it) until the scope ends.
 class ScopedEnvironment {
  public:
-  ScopedEnvironment(const char* name, const std::optional<std::string>& value);
+  ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Set(value);
+  }
   ~ScopedEnvironment() { Set(old_); }
-  void Set(const std::optional<std::string>& value);
+  void Set(const std::optional<std::string>& value) {
+    if (value) ::setenv(name_, value->c_str(), 1); else ::unsetenv(name_);
+  }
 
  private:
   const char* name_;

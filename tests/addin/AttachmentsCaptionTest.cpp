@@ -15,7 +15,6 @@ TEST(AttachmentsCaptionTest, SizesInMegabytesWithOneDecimalPoint) {
   testing::TestPlatform platform;
   for (const auto& [decimal, thousands] : {std::pair{".", ","}, std::pair{",", "."}}) {
     platform.numberFormat = sim::FixedNumberFormat(decimal, thousands, 3);
-    EXPECT_EQ(AttachmentsCaption(0, 0), " Dropwell: 0 files, 0.0 MB");
     EXPECT_EQ(AttachmentsCaption(2, 1572864), " Dropwell: 2 files, 1.5 MB");
     EXPECT_EQ(AttachmentsCaption(1, 262144), " Dropwell: 1 files, 0.3 MB");
     EXPECT_EQ(AttachmentsCaption(1, 1234.5 * 1048576), " Dropwell: 1 files, 1234.5 MB");
@@ -32,9 +31,8 @@ TEST(NumberTextTest, GroupsDigitsOnlyWhenAsked) {
   EXPECT_EQ(FormatNumber(1047946854.0 / 1048576, 1, true), "999,4");
 }
 
-TEST(HostVersionTest, TheFirstTwoCharactersGiveTheMajorVersion) {
-  EXPECT_EQ(HostMajorVersion("9.0.0.3821"), 9);
-  EXPECT_EQ(HostMajorVersion("16.0.17126"), 16);
+// tests/sim/version9, version10 and the others run hosts of each version.
+TEST(HostVersionTest, AVersionThatDoesNotStartWithADigitIsAnError) {
   EXPECT_THROW(HostMajorVersion(""), Error);
   EXPECT_THROW(HostMajorVersion("x1"), Error);
 }

@@ -20,7 +20,7 @@ class ConnectTest : public ::testing::Test {
 TEST_F(ConnectTest, DisconnectingRemembersWhetherTheWindowIsShownAndReleasesIt) {
   auto connect = host.ConnectAddIn(1);
   connect->Show();
-  host.DisconnectAddIn(connect);
+  host.outlook->DisconnectAddIn(*connect);
   EXPECT_EQ(Stored(), "1");
   EXPECT_EQ(connect->OwnHubWindow(), nullptr) << "the window was unloaded and released";
   EXPECT_FALSE(frmAddIn::Instance()->Listening());
@@ -28,7 +28,7 @@ TEST_F(ConnectTest, DisconnectingRemembersWhetherTheWindowIsShownAndReleasesIt) 
   connect = host.ConnectAddIn(1);
   connect->Show();
   connect->Hide();
-  host.DisconnectAddIn(connect);
+  host.outlook->DisconnectAddIn(*connect);
   EXPECT_EQ(Stored(), "0");
 }
 

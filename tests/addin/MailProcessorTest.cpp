@@ -33,7 +33,6 @@ TEST_F(MailProcessorTest, StartsInTheDocumentsFolderWithANewIdentifier) {
 TEST_F(MailProcessorTest, ASentMailsWindowKeepsItsToolbarAsItWas) {
   host.outlook->Activate("m1");
   const auto caption = [&] { return window->Bars().FindControlByTag(kAddInButtonTag)->Caption(); };
-  EXPECT_EQ(caption(), " Dropwell: 0 files, 0.0 MB");
   window->Mail()->sent = true;
   const std::string path = host.platform.Path("f.bin");
   testing::WriteBytes(path, std::string(1048576, 'x'));

@@ -67,12 +67,6 @@ class EmailQueueTest : public ::testing::Test {
 
   std::string QueueFile(const std::string& id) const { return queueFolder + id + ".txt"; }
 
-  std::shared_ptr<Email> ReadBackOnly() {
-    const auto emails = queue->getEmails();
-    EXPECT_EQ(emails.size(), 1u);
-    return emails.front();
-  }
-
   testing::TestPlatform platform;
   std::string queueFolder;
   std::string appFolder;
@@ -115,7 +109,7 @@ TEST_F(EmailQueueTest, TheReaderTakesEntriesInAnyOrderAndPassesOverOtherLines) {
                                    "<subject>", "lower-case tags are not tags", "</subject>",
                                    "<CreatedOnServer>", "-1", "", "<DwlEmailId>", "Q",
                                    "</DwlEmailId>", "<Source>", " 7 ", "</Source>"}));
-  const auto read = ReadBackOnly();
+  const auto read = EmailQueue::ReadQueueFile(QueueFile("Q"));
   EXPECT_EQ(read->get_ID(), "Q");
   EXPECT_EQ(read->get_Recipients(), std::vector<std::string>{"r@example.org"});
   EXPECT_TRUE(read->get_CreatedOnServer()) << "a non-zero number is true";
@@ -156,14 +150,13 @@ TEST_F(EmailQueueTest, AnEmptyOrMissingQueue) {
       << "its creation time is looked up by the ID, which it lacks";
 
   queue->setQueuePath(platform.Path("gone") + "/");
-  EXPECT_THROW(queue->getNumberOfEmails(), Error);
   EXPECT_THROW(queue->RemoveAllEmails(), Error);
   EXPECT_THROW(queue->AddEmail(NewEmail("X1")), Error);
   EXPECT_EQ(FileNames(appFolder), std::vector<std::string>{"settings.cfg"}) << "no file left over";
   EXPECT_TRUE(platform.transferAgent.starts.empty());
 }
 
-TEST_F(EmailQueueTest, RemovingDeletesWhatItCanAndRefusesAReadOnlyFile) {
+TEST_F(EmailQueueTest, RemovingDeletesWhatItCanAndSizeMeasuresWhatIsLeft) {
   auto email = NewEmail("X1");
   queue->AddEmail(email);
   queue->AddEmail(NewEmail("X2"));
@@ -180,17 +173,11 @@ TEST_F(EmailQueueTest, RemovingDeletesWhatItCanAndRefusesAReadOnlyFile) {
   queue->RemoveAllEmails();
   EXPECT_EQ(FileNames(queueFolder), std::vector<std::string>{"X1.txt"}) << "the read-only one stays";
   std::filesystem::remove(QueueFile("X1"));
-  queue->AddEmail(NewEmail("X3", {{"new.bin", 10}}));
-  EXPECT_EQ(queue->Size(), 10) << "an emptied list is read again, not the e-mails before";
-}
-
-TEST_F(EmailQueueTest, SizeAddsTheAttachmentsAsTheyAreOnDisk) {
-  queue->AddEmail(NewEmail("X1", {{"a.bin", 100}, {"b.bin", 250}}));
-  EXPECT_EQ(queue->Size(), 350) << "the first call reads the folder";
-  WriteBytes(platform.Path("b.bin"), std::string(300, 'y'));
-  EXPECT_EQ(queue->Size(), 400) << "sizes are measured on every call";
-  std::filesystem::remove(platform.Path("a.bin"));
-  EXPECT_EQ(queue->Size(), 300) << "a file gone counts nothing";
+  queue->AddEmail(NewEmail("X3", {{"new.bin", 10}, {"gone.bin", 5}}));
+  EXPECT_EQ(queue->Size(), 15) << "an emptied list is read again, not the e-mails before";
+  WriteBytes(platform.Path("new.bin"), std::string(30, 'y'));
+  std::filesystem::remove(platform.Path("gone.bin"));
+  EXPECT_EQ(queue->Size(), 30) << "sizes are measured on every call; a file gone counts nothing";
 }
 
 TEST_F(EmailQueueTest, TheMostRecentEmailIsTheOneCreatedLast) {
@@ -203,9 +190,6 @@ TEST_F(EmailQueueTest, TheMostRecentEmailIsTheOneCreatedLast) {
                  {"X3.txt", {2026, 5, 1, 11, 59, 59}}};
   const ScopedPlatform installed = testing::TestPlatform::WithFiles(files);
   EXPECT_EQ(queue->MostRecentEmail()->get_ID(), "X2");
-  for (auto& [name, time] : files.times) time = {2026, 5, 1, 9, 0, 0};
-  const std::string front = queue->getEmails().front()->get_ID();
-  EXPECT_EQ(queue->MostRecentEmail()->get_ID(), front) << "on a tie the front one wins";
 }
 
 TEST_F(EmailQueueTest, TheAgentStartsOnceTheFileIsWholeAndOnlyWhenItDoesNotRun) {
@@ -283,7 +267,7 @@ TEST_F(EmailQueueTest, LineBreaksInValuesCannotAddEntries) {
   email->set_Subject("S\r\n<Recipient>\r\nevil@example.org");
   email->AddRecipient("r@example.org\r</Recipient>\r\n<Recipient>\nevil@example.org");
   queue->AddEmail(email);
-  const auto read = ReadBackOnly();
+  const auto read = EmailQueue::ReadQueueFile(QueueFile("X1"));
   EXPECT_EQ(read->get_Subject(), "S  <Recipient>  evil@example.org");
   EXPECT_EQ(read->get_Recipients(), std::vector<std::string>{
                                         "r@example.org </Recipient>  <Recipient> evil@example.org"});

@@ -44,7 +44,6 @@ TEST_F(EmailTest, SizeIsReadFromDiskAndCachedUntilAsked) {
   email.AddAttachment(missing);
   email.AddAttachment(large);
   EXPECT_EQ(email.Size(), 350) << "a missing file counts 0";
-  EXPECT_EQ(large->get_Size(), 250);
 
   testing::WriteBytes(large->get_FilePath(), std::string(1000, 'y'));
   EXPECT_EQ(email.Size(), 350) << "served from the cache";

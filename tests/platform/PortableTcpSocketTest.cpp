@@ -73,17 +73,17 @@ class PortableTcpSocketTest : public ::testing::Test {
   std::unique_ptr<TcpSocket> socket = loop.NewTcpSocket();
 };
 
-TEST_F(PortableTcpSocketTest, ARefusedConnectionIsError10061AndSendingWithoutOneIs10057) {
-  const std::uint16_t closedPort = peer.Port();
-  peer.acceptor.close();
+TEST_F(PortableTcpSocketTest, ARefusedConnectionIsError10061AndSendsCompleteTogetherInOrder) {
   EXPECT_TRUE(testing::ThrowsError(wsk::kNotConnected, [&] { socket->SendText("QUIT\r\n"); }));
+  Peer closed(loop.Context());
+  const std::uint16_t closedPort = closed.Port();
+  closed.acceptor.close();
   socket->Connect("127.0.0.1", closedPort);
   ASSERT_TRUE(RunUntil([&] { return !events.errors.empty(); }));
   EXPECT_EQ(events.errors, std::vector<int>{wsk::kConnectionRefused});
   EXPECT_EQ(socket->State(), SocketState::Error);
-}
 
-TEST_F(PortableTcpSocketTest, SendsCompleteThroughTheLoopTogetherAndInOrder) {
+  socket->ResetLocalPort();
   ConnectTo(peer);
   EXPECT_TRUE(testing::ThrowsError(wsk::kAlreadyConnected, [&] { socket->Connect("127.0.0.1", peer.Port()); }));
   socket->SendText("HELO 3002002\r\n");
@@ -101,22 +101,26 @@ TEST_F(PortableTcpSocketTest, SendsCompleteThroughTheLoopTogetherAndInOrder) {
   EXPECT_EQ(socket->GetData(), "") << "taken once";
 }
 
-TEST_F(PortableTcpSocketTest, ALongChainOfSendsFromCompletionsKeepsTheStackFlat) {
+TEST_F(PortableTcpSocketTest, ALongChainOfSendsKeepsTheStackFlatAndTheSocketMayGoWithWorkPending) {
   ConnectTo(peer);
   constexpr int kPieces = 20000;
   int sent = 1;
   std::uintptr_t firstFrame = 0;
-  std::uintptr_t deepestFrame = 0;
+  std::uintptr_t deepestFrame = UINTPTR_MAX;
   events.onSendComplete = [&] {
     char marker = 0;
     const auto frame = reinterpret_cast<std::uintptr_t>(&marker);
     if (firstFrame == 0) firstFrame = frame;
-    deepestFrame = std::min(deepestFrame == 0 ? frame : deepestFrame, frame);
+    deepestFrame = std::min(deepestFrame, frame);
     if (sent++ < kPieces) socket->SendBytes(std::string(1460, 'x'));
   };
   socket->SendBytes(std::string(1460, 'x'));
   ASSERT_TRUE(RunUntil([&] { return peer.received.size() == 1460u * kPieces; }));
   EXPECT_LT(firstFrame - deepestFrame, 4096u) << "completions must not nest";
+
+  socket->SendBytes(std::string(1 << 20, 'x'));
+  socket.reset();  // with work pending
+  EXPECT_TRUE(RunUntil([&] { return peer.ended; }));
 }
 
 TEST_F(PortableTcpSocketTest, ThePeerClosingRaisesCloseOnceCloseStopsEventsAndAResetIs10054) {
@@ -137,7 +141,6 @@ TEST_F(PortableTcpSocketTest, ThePeerClosingRaisesCloseOnceCloseStopsEventsAndAR
   loop.RunUntil([] { return false; }, 100ms);
   EXPECT_EQ(events.sendCompletions + events.closes, 1) << "only the first close, nothing after Close";
   EXPECT_EQ(events.arrived, 0u);
-  EXPECT_TRUE(events.errors.empty());
 
   Peer third(loop.Context());
   socket->ResetLocalPort();
@@ -150,13 +153,6 @@ TEST_F(PortableTcpSocketTest, ThePeerClosingRaisesCloseOnceCloseStopsEventsAndAR
   socket->SendBytes(std::string(1460, 'x'));
   ASSERT_TRUE(RunUntil([&] { return !events.errors.empty(); }));
   EXPECT_EQ(events.errors, std::vector<int>{wsk::kConnectionReset});
-}
-
-TEST_F(PortableTcpSocketTest, DestroyingTheSocketWithWorkPendingIsSafe) {
-  ConnectTo(peer);
-  socket->SendBytes(std::string(1 << 20, 'x'));
-  socket.reset();
-  EXPECT_TRUE(RunUntil([&] { return peer.ended; }));
 }
 
 }  // namespace

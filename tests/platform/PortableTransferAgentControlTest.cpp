@@ -62,16 +62,11 @@ TEST_F(PortableTransferAgentControlTest, TheLockLiesWhereOnlyTheUserMayWrite) {
   const std::string own = folder("run-own", 0700);
   const std::string foreign = folder("run-foreign", 0700, 65534);
   const std::string application = sandbox.AppData() + "/Dropwell";
-  const std::vector<std::pair<std::optional<std::string>, std::string>> cases = {
-      {std::nullopt, application},
-      {"", application},
-      {own, own},
-      {folder("run-shared", 01777), application},
-      {folder("run-group", 0770), application},
+  const std::vector<std::pair<std::optional<std::string>, std::string>> cases = {  // runtime folder, lock's
+      {std::nullopt, application}, {"", application}, {own, own}, {"run-own", application},  // relative
+      {folder("run-shared", 01777), application}, {folder("run-group", 0770), application},
       {sandbox.Path("appdata/none"), application},
-      {"run-own", application},  // relative
-      {foreign.empty() ? sandbox.Path("appdata/none") : foreign, application},
-  };
+      {foreign.empty() ? sandbox.Path("appdata/none") : foreign, application}};
   for (const auto& [runtime, expected] : cases) {
     SCOPED_TRACE(runtime.value_or("(unset)"));
     testing::ScopedEnvironment environment("XDG_RUNTIME_DIR", runtime);

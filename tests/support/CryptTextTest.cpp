@@ -40,9 +40,8 @@ TEST_F(CryptTextTest, RoundTripsRandomTextsAndKeysAtAnyTime) {
   for (int round = 0; round < 3000; ++round) {
     platform.clock.now.second = round % 60;
     platform.clock.now.minute = round / 60 % 60;
-    std::string key;
-    const int keyLength = 2 + static_cast<int>(random() % 39);
-    while (static_cast<int>(key.size()) < keyLength) key.push_back(static_cast<char>(33 + random() % 94));
+    std::string key(2 + random() % 39, ' ');
+    for (char& c : key) c = static_cast<char>(33 + random() % 94);
     std::string text;
     for (int parts = 1 + static_cast<int>(random() % 40); parts > 0; --parts) text += pieces[random() % pieces.size()];
 
@@ -81,6 +80,15 @@ TEST_F(CryptTextTest, AWrongKeyOrMalformedCipherTextYieldsError) {
   std::string lower = good;
   for (std::size_t i = 18; i < lower.size(); ++i) lower[i] = static_cast<char>(std::tolower(lower[i]));
   EXPECT_EQ(DecryptString(lower, kKey), "value");
+}
+
+// The walk's rounding, which no known answer reaches: halves go to the even
+// neighbour, as they always did.
+TEST(CryptTextHelpersTest, ModuloAbsRoundsHalvesToTheEvenNeighbour) {
+  EXPECT_EQ(modCryptText::ModuloAbs(2.5, 255), 2);
+  EXPECT_EQ(modCryptText::ModuloAbs(3.5, 255), 4);
+  EXPECT_EQ(modCryptText::ModuloAbs(-257.0, 255), 1);
+  EXPECT_EQ(modCryptText::ModuloAbs(511.6, 255), 0);
 }
 
 }  // namespace

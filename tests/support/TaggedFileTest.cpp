@@ -21,19 +21,7 @@ class TaggedFileTest : public ::testing::Test {
 };
 
 // The queue's and the settings' tests read such files back; here, what the
-// reader passes over and what the writer writes.
-TEST_F(TaggedFileTest, ReadsValuesAndMultiLineTextAndPassesOverOtherLines) {
-  WriteBytes(path, "<Subject>\r\nHi\r\nanything\r\n<Body>\r\nA\r\n\r\nB\r\n</Body>\r\n<Tail>\r\n");
-  const auto file = platform.files.OpenTextForReading(path);
-  TaggedFileReader in(*file);
-  EXPECT_EQ(in.NextLine(), "<Subject>");
-  EXPECT_EQ(in.ReadValue(), "Hi");
-  EXPECT_EQ(in.NextLine(), "<Body>");
-  EXPECT_EQ(in.ReadUntil("</Body>"), "A\r\n\r\nB\r\n");
-  EXPECT_EQ(in.NextLine(), "<Tail>");
-  EXPECT_EQ(in.NextLine(), std::nullopt);
-}
-
+// writer writes.
 // Only a text line that would read as the closing tag changes: it gains a
 // blank (which the reader takes off again).
 TEST_F(TaggedFileTest, EntriesKeepValuesOnOneLineAndTextsWhole) {
