@@ -66,13 +66,10 @@ void CheckRoundTrip(const std::string& text, const std::string& key) {
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
   using namespace dwl::fuzz;
   FuzzedDataProvider input(data, size);
-  dwl::LocalDateTime& now = Sandbox().clock.now;
-  now.year = input.ConsumeIntegralInRange(1, 9999);
-  now.month = input.ConsumeIntegralInRange(1, 12);
-  now.day = input.ConsumeIntegralInRange(1, 31);
-  now.hour = input.ConsumeIntegralInRange(0, 23);
-  now.minute = input.ConsumeIntegralInRange(0, 59);
-  now.second = input.ConsumeIntegralInRange(0, 59);
+  // Year, month, day, hour, minute, second: a braced list takes them in order.
+  Sandbox().clock.now = {input.ConsumeIntegralInRange(1, 9999), input.ConsumeIntegralInRange(1, 12),
+                         input.ConsumeIntegralInRange(1, 31), input.ConsumeIntegralInRange(0, 23),
+                         input.ConsumeIntegralInRange(0, 59), input.ConsumeIntegralInRange(0, 59)};
   const std::string key = input.ConsumeBytesAsString(input.ConsumeIntegralInRange(0, 64));
   const std::string cipherText = input.ConsumeRemainingBytesAsString();
   CheckDecrypt(cipherText, key);

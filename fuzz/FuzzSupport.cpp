@@ -23,11 +23,10 @@ struct SandboxWithQuietLog {
 std::unique_ptr<TextWriter> QuietLogFiles::OpenTextForAppending(const std::string& path,
                                                                 FileAccess access) {
   if (path.starts_with(logFolder_)) return std::make_unique<DroppingWriter>();
-  return FileSystemWrapper::OpenTextForAppending(path, access);
+  return PortableFileSystem::OpenTextForAppending(path, access);
 }
 
-QuietLog::QuietLog(const std::string& moduleFolder)
-    : files_(*ThePlatform().files, moduleFolder + "/temp/logs/") {
+QuietLog::QuietLog(const std::string& moduleFolder) : files_(moduleFolder + "/temp/logs/") {
   Platform services = ThePlatform();
   services.files = &files_;
   installed_.emplace(services);

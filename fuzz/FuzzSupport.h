@@ -16,12 +16,11 @@
 
 namespace dwl::fuzz {
 
-// Passes every file call on, but gives the application log a writer that
-// drops its lines.
-class QuietLogFiles : public testing::FileSystemWrapper {
+// The real file system, but the application log gets a writer that drops
+// its lines.
+class QuietLogFiles : public portable::PortableFileSystem {
  public:
-  QuietLogFiles(FileSystem& target, std::string logFolder)
-      : FileSystemWrapper(target), logFolder_(std::move(logFolder)) {}
+  explicit QuietLogFiles(std::string logFolder) : logFolder_(std::move(logFolder)) {}
   std::unique_ptr<TextWriter> OpenTextForAppending(const std::string& path,
                                                    FileAccess access) override;
 

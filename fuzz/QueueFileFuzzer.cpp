@@ -6,6 +6,7 @@
 // agent notes, which only its rewrites keep.
 #include <fuzzer/FuzzedDataProvider.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <functional>
 
@@ -19,30 +20,19 @@ namespace {
 // Files in the sandbox that attachment paths may name.
 const char* const kFiles[] = {"a.bin", "b.bin", "c.bin"};
 
-struct Folders {
-  std::string reading;  // holds only the input's file
-  std::string readFile;
-  std::string queue;    // the queue that AddEmail writes to
-};
-
-const Folders& Setup() {
-  static const Folders folders = [] {
+// The folder that holds only the input's file, set up with the sandbox at
+// the first call: the files to attach, and the agent counted as running, so
+// queuing records no start.
+const std::string& ReadingFolder() {
+  static const std::string folder = [] {
     testing::TestPlatform& platform = Sandbox();
     for (const char* name : kFiles) testing::WriteBytes(platform.Path(name), name);
-    // The agent counts as running, so queuing records no start.
     platform.transferAgent.running = true;
     AppSettings::Instance()->RefreshSettings();
     std::filesystem::create_directories(platform.Path("reading"));
-    return Folders{platform.Path("reading") + "/", platform.Path("reading/input.txt"),
-                   AppSettings::Instance()->getMailQueueDirectory()};
+    return platform.Path("reading/");
   }();
-  return folders;
-}
-
-std::string Noted(const EmailAttachment& attachment) {
-  const auto& size = attachment.get_UploadSize();
-  const auto& modified = attachment.get_UploadModified();
-  return (size ? std::to_string(*size) : "-") + "@" + (modified ? std::to_string(*modified) : "-");
+  return folder;
 }
 
 // Every field a queue file holds, as text to compare and to show.
@@ -53,24 +43,20 @@ std::string Fields(const Email& email) {
                      "] body=[" + Shown(email.get_Body()) + "] recipients=";
   for (const std::string& address : email.get_Recipients()) text += "[" + Shown(address) + "]";
   text += " attachments=";
-  for (const auto& attachment : email.get_attachments()) {
-    if (attachment == nullptr) {
+  for (const auto& file : email.get_attachments()) {
+    if (file == nullptr) {
       text += "(empty)";
-    } else {
-      text += "[" + Shown(attachment->get_ID()) + "|" + Shown(attachment->get_FilePath()) + "|" +
-              Noted(*attachment) + "]";
+      continue;
     }
+    const auto noted = [](const auto& value) { return value ? std::to_string(*value) : std::string("-"); };
+    text += "[" + Shown(file->get_ID()) + "|" + Shown(file->get_FilePath()) + "|" + noted(file->get_UploadSize()) +
+            "@" + noted(file->get_UploadModified()) + "]";
   }
   return text;
 }
 
-// The record of `read`, or the error number it threw.
-struct Outcome {
-  std::shared_ptr<Email> email;
-  long error = 0;
-};
-
-Outcome Try(const std::function<std::shared_ptr<Email>()>& read) {
+// The record `read` gives, or none and the number of the error it throws.
+std::pair<std::shared_ptr<Email>, long> Try(const std::function<std::shared_ptr<Email>()>& read) {
   try {
     return {read(), 0};
   } catch (const Error& failure) {
@@ -81,8 +67,7 @@ Outcome Try(const std::function<std::shared_ptr<Email>()>& read) {
 // A body as it reads back: its lines (broken at CR LF, CR or LF), each ended by CR LF.
 std::string BodyReadBack(const std::string& body) {
   std::string text;
-  std::size_t start = 0;
-  for (;;) {
+  for (std::size_t start = 0;;) {
     const std::size_t end = body.find_first_of("\r\n", start);
     text += body.substr(start, end == std::string::npos ? end : end - start) + "\r\n";
     if (end == std::string::npos) return text;
@@ -91,48 +76,43 @@ std::string BodyReadBack(const std::string& body) {
 }
 
 void CheckReader(const std::string& bytes) {
-  const Folders& folders = Setup();
-  testing::WriteBytes(folders.readFile, bytes);
-  const Outcome direct = Try([&] { return EmailQueue::ReadQueueFile(folders.readFile); });
+  const std::string file = ReadingFolder() + "input.txt";
+  testing::WriteBytes(file, bytes);
+  const auto [direct, error] = Try([&] { return EmailQueue::ReadQueueFile(file); });
   EmailQueue queue;
-  queue.setQueuePath(folders.reading);
-  const Outcome listed = Try([&] {
+  queue.setQueuePath(ReadingFolder());
+  const auto listed = Try([&] {
     const std::vector<std::shared_ptr<Email>> emails = queue.getEmails();
     FUZZ_CHECK(emails.size() == 1, std::to_string(emails.size()) + " records from one file");
     return emails.front();
   });
-  FUZZ_CHECK(direct.error == listed.error,
-             "ReadQueueFile threw " + std::to_string(direct.error) + ", getEmails " +
-                 std::to_string(listed.error));
-  if (direct.email == nullptr) return;
-  FUZZ_CHECK(Fields(*direct.email) == Fields(*listed.email),
-             "ReadQueueFile: " + Fields(*direct.email) + "\ngetEmails: " + Fields(*listed.email));
+  FUZZ_CHECK(error == listed.second,
+             "ReadQueueFile threw " + std::to_string(error) + ", getEmails " + std::to_string(listed.second));
+  if (direct == nullptr) return;
+  FUZZ_CHECK(Fields(*direct) == Fields(*listed.first),
+             "ReadQueueFile: " + Fields(*direct) + "\ngetEmails: " + Fields(*listed.first));
 
   // A rewritten record reads back as it was; a file without a body gains an
   // empty one (one line break).
-  Email expected = *direct.email;
+  Email expected = *direct;
   if (expected.get_Body().empty()) expected.set_Body("\r\n");
-  queue.RewriteQueueFile(*direct.email, folders.readFile);
-  const Outcome again = Try([&] { return EmailQueue::ReadQueueFile(folders.readFile); });
-  FUZZ_CHECK(again.email != nullptr,
-             "a rewritten queue file does not read: error " + std::to_string(again.error));
-  FUZZ_CHECK(Fields(*again.email) == Fields(expected),
-             "read: " + Fields(expected) + "\nrewritten and read: " + Fields(*again.email));
+  queue.RewriteQueueFile(*direct, file);
+  const auto [again, againError] = Try([&] { return EmailQueue::ReadQueueFile(file); });
+  FUZZ_CHECK(again != nullptr, "a rewritten queue file does not read: error " + std::to_string(againError));
+  FUZZ_CHECK(Fields(*again) == Fields(expected),
+             "read: " + Fields(expected) + "\nrewritten and read: " + Fields(*again));
 }
 
 // Queues `record` and reads it back; checks what the queue file kept.
 void CheckWriter(const Email& record) {
-  const Folders& folders = Setup();
-  Email expected;
+  Email expected = record;
   expected.set_ID(OneLine(record.get_ID()));
   expected.set_Subject(OneLine(record.get_Subject()));
-  expected.set_CreatedOnServer(record.get_CreatedOnServer());
-  expected.set_EmailSource(std::stoi(record.get_EmailSource()));
   expected.set_Password(OneLine(record.get_Password()));
   expected.set_Body(BodyReadBack(record.get_Body()));
-  for (const std::string& address : record.get_Recipients()) {
-    expected.AddRecipient(OneLine(address));
-  }
+  expected.DeleteAllRecipients();
+  for (const std::string& address : record.get_Recipients()) expected.AddRecipient(OneLine(address));
+  expected.DeleteAllAttachments();
   for (const auto& attachment : record.get_attachments()) {
     if (attachment == nullptr) continue;
     auto kept = std::make_shared<EmailAttachment>();
@@ -145,18 +125,15 @@ void CheckWriter(const Email& record) {
   try {
     queue.AddEmail(std::make_shared<Email>(record));
   } catch (const Error& failure) {
-    FUZZ_CHECK(failure.Number() == errc::kBadFileName,
-               "AddEmail failed: " + failure.Description());
+    FUZZ_CHECK(failure.Number() == errc::kBadFileName, "AddEmail failed: " + failure.Description());
     FUZZ_CHECK(queue.getNumberOfEmails() == 0, "a refused record left a file");
     return;
   }
-  const std::string path = folders.queue + record.get_ID() + ".txt";
-  const Outcome read = Try([&] { return EmailQueue::ReadQueueFile(path); });
-  FUZZ_CHECK(read.email != nullptr,
-             "a queued record does not read back: error " + std::to_string(read.error));
-  FUZZ_CHECK(Fields(*read.email) == Fields(expected), "queued: " + Fields(record) + "\nexpected: " +
-                                                          Fields(expected) + "\nread: " +
-                                                          Fields(*read.email));
+  const std::string path = AppSettings::Instance()->getMailQueueDirectory() + record.get_ID() + ".txt";
+  const auto [read, error] = Try([&] { return EmailQueue::ReadQueueFile(path); });
+  FUZZ_CHECK(read != nullptr, "a queued record does not read back: error " + std::to_string(error));
+  FUZZ_CHECK(Fields(*read) == Fields(expected),
+             "queued: " + Fields(record) + "\nexpected: " + Fields(expected) + "\nread: " + Fields(*read));
   queue.RemoveEmailWithID(record.get_ID());
   FUZZ_CHECK(queue.getNumberOfEmails() == 0, "the queue file stayed after its removal");
 }
@@ -169,10 +146,8 @@ Email RecordOf(FuzzedDataProvider& input) {
   email.set_EmailSource(input.ConsumeIntegral<std::int32_t>());
   email.set_Password(input.ConsumeRandomLengthString(40));
   email.set_Body(input.ConsumeRandomLengthString(400));
-  const int recipients = input.ConsumeIntegralInRange(0, 4);
-  for (int i = 0; i < recipients; ++i) email.AddRecipient(input.ConsumeRandomLengthString(60));
-  const int files = input.ConsumeIntegralInRange(0, 4);
-  for (int i = 0; i < files; ++i) {
+  for (int i = input.ConsumeIntegralInRange(0, 4); i > 0; --i) email.AddRecipient(input.ConsumeRandomLengthString(60));
+  for (int i = input.ConsumeIntegralInRange(0, 4); i > 0; --i) {
     auto attachment = std::make_shared<EmailAttachment>();
     attachment->set_ID(input.ConsumeRandomLengthString(20));
     attachment->set_FilePath(input.ConsumeBool() ? Sandbox().Path(input.PickValueInArray(kFiles))

@@ -1,8 +1,8 @@
 #include "tests/TestPlatform.h"
 
-#include <unistd.h>
-
+#include <algorithm>
 #include <cstdio>
+#include <cstdlib>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
@@ -14,31 +14,13 @@
 namespace dwl::testing {
 
 std::string FakeClock::FormatGeneralDate(const LocalDateTime& t) {
-  char text[64];
-  if (t.hour == 0 && t.minute == 0 && t.second == 0) {
-    std::snprintf(text, sizeof text, "%d/%d/%d", t.month, t.day, t.year);
-  } else {
-    const int hour12 = t.hour % 12 == 0 ? 12 : t.hour % 12;
-    std::snprintf(text, sizeof text, "%d/%d/%d %d:%02d:%02d %s", t.month, t.day, t.year, hour12,
-                  t.minute, t.second, t.hour < 12 ? "AM" : "PM");
-  }
-  return text;
-}
-
-std::string FakeShell::SpecialFolder(int id) {
-  const auto found = specialFolders.find(id);
-  return found == specialFolders.end() ? "" : found->second;
-}
-
-std::unique_ptr<AgentMark> FakeTransferAgentControl::TryAcquireMark() {
-  if (running) return nullptr;
-  running = true;
-  struct Mark : AgentMark {
-    explicit Mark(bool& flag) : running(flag) {}
-    ~Mark() override { running = false; }
-    bool& running;
-  };
-  return std::make_unique<Mark>(running);
+  const std::string date = std::to_string(t.month) + "/" + std::to_string(t.day) + "/" +
+                           std::to_string(t.year);
+  if (t.hour == 0 && t.minute == 0 && t.second == 0) return date;  // midnight: the date alone
+  char time[32];
+  std::snprintf(time, sizeof time, " %d:%02d:%02d %s", (t.hour + 11) % 12 + 1, t.minute, t.second,
+                t.hour < 12 ? "AM" : "PM");
+  return date + time;
 }
 
 std::optional<std::string> ScriptedConsole::ReadSecretLine(const std::string& prompt) {
@@ -53,25 +35,18 @@ TestPlatform::TestPlatform() {
   std::string pattern = (std::filesystem::temp_directory_path() / "dwl-test-XXXXXX").string();
   if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
   root_ = pattern;
-  std::filesystem::create_directories(root_ / "appdata");
-  std::filesystem::create_directories(root_ / "documents");
-  std::filesystem::create_directories(root_ / "module" / "temp" / "logs");
-  std::filesystem::create_directories(root_ / "module" / "temp" / "UserData");
+  for (const char* folder : {"appdata", "documents", "module/temp/logs", "module/temp/UserData"}) {
+    std::filesystem::create_directories(root_ / folder);
+  }
   shell.moduleFolder = Module();
   shell.specialFolders[csidl::kAppData] = AppData();
   shell.specialFolders[csidl::kPersonal] = Path("documents");
 
-  services.files = &files;
-  services.codePage = &codePage;
-  services.clock = &clock;
-  services.shell = &shell;
-  services.settingsStore = &settingsStore;
-  services.transferAgent = &transferAgent;
-  services.console = &console;
-  services.alerts = &alerts;
-  services.numberFormat = &numberFormat;
+  services = {.files = &files, .codePage = &codePage, .clock = &clock, .shell = &shell,
+              .settingsStore = &settingsStore, .transferAgent = &transferAgent,
+              .console = &console, .alerts = &alerts, .numberFormat = &numberFormat,
+              .eventLoop = &eventLoop};
   EmailQueue::ReleaseInstance();
-  services.eventLoop = &eventLoop;
   AppSettings::ReleaseInstance();
   ApplicationLog::ReleaseInstance();
   installed_.emplace(services);
@@ -112,17 +87,22 @@ void WriteBytes(const std::string& path, const std::string& bytes) {
 std::vector<std::string> ReadCrLfLines(const std::string& path) {
   const std::string bytes = ReadBytes(path);
   std::vector<std::string> lines;
-  std::size_t start = 0;
-  while (start < bytes.size()) {
-    const std::size_t end = bytes.find("\r\n", start);
-    if (end == std::string::npos) {
-      lines.push_back(bytes.substr(start));  // an unterminated last line shows as such
-      break;
-    }
-    lines.push_back(bytes.substr(start, end - start));
+  for (std::size_t start = 0; start < bytes.size();) {
+    const std::size_t end = std::min(bytes.find("\r\n", start), bytes.size());
+    lines.push_back(bytes.substr(start, end - start));  // an unterminated last line too
     start = end + 2;
   }
   return lines;
+}
+
+std::vector<std::string> FileNames(const std::string& folder) {
+  std::vector<std::string> names;
+  std::error_code missing;
+  for (const auto& entry : std::filesystem::directory_iterator(folder, missing)) {
+    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  }
+  std::sort(names.begin(), names.end());
+  return names;
 }
 
 std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std::string& bytes) {
@@ -132,9 +112,5 @@ std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std
   return attachment;
 }
 
-LocalDateTime CreationTimes::CreationTime(const std::string& path) {
-  const auto found = times.find(std::filesystem::path(path).filename().string());
-  return found == times.end() ? target_.CreationTime(path) : found->second;
-}
 
 }  // namespace dwl::testing

@@ -4,10 +4,11 @@
 // its lifetime and starts and ends with no singletons alive.
 #pragma once
 
-#include <cstdint>
 #include <chrono>
+#include <cstdlib>
 #include <deque>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
 #include <optional>
@@ -22,6 +23,7 @@
 #include "platform/portable/PortableFileSystem.h"
 #include "platform/portable/PortableShell.h"
 #include "platform/portable/Utf8CodePage.h"
+#include "platform/sim/FixedNumberFormat.h"
 #include "platform/sim/SimSettingsStore.h"
 
 namespace dwl::testing {
@@ -35,25 +37,26 @@ class FakeClock : public Clock {
   std::string FormatGeneralDate(const LocalDateTime& time) override;
 };
 
-class FakeShell : public Shell {
+// New GUIDs as the system makes them; the folders the test says.
+class FakeShell : public portable::PortableShell {
  public:
   std::string moduleFolder;
   std::map<int, std::string> specialFolders;
-  std::string SpecialFolder(int id) override;
+  std::string SpecialFolder(int id) override { return specialFolders.contains(id) ? specialFolders[id] : ""; }
   std::string ModuleFolder() override { return moduleFolder; }
-  std::string NewGuid() override { return guids.NewGuid(); }
-
- private:
-  portable::PortableShell guids;
 };
 
 class FakeTransferAgentControl : public TransferAgentControl {
  public:
   bool running = false;
   std::vector<std::string> starts;  // module folders it was started from
+  std::function<void()> onStart;    // runs first; may throw to fail the start
   bool IsRunning() override { return running; }
-  void Start(const std::string& moduleFolder) override { starts.push_back(moduleFolder); }
-  std::unique_ptr<AgentMark> TryAcquireMark() override;
+  void Start(const std::string& moduleFolder) override {
+    if (onStart) onStart();
+    starts.push_back(moduleFolder);
+  }
+  std::unique_ptr<AgentMark> TryAcquireMark() override { return nullptr; }
 };
 
 class ScriptedConsole : public Console {
@@ -77,58 +80,6 @@ class RecordingAlerts : public UserAlerts {
   }
 };
 
-// United States conventions until a test changes them.
-class FakeNumberFormat : public NumberFormat {
- public:
-  std::string decimal = ".";
-  std::string thousands = ",";
-  int groupSize = 3;
-  std::string DecimalSeparator() override { return decimal; }
-  std::string ThousandsSeparator() override { return thousands; }
-  int GroupSize() override { return groupSize; }
-};
-
-// Passes every call on to `target`. A test derives from it, overrides the
-// one call it needs to fail or to answer differently, and installs it in
-// place of the real file system.
-class FileSystemWrapper : public FileSystem {
- public:
-  explicit FileSystemWrapper(FileSystem& target) : target_(target) {}
-  char Separator() const override { return target_.Separator(); }
-  bool FileExists(const std::string& path) override { return target_.FileExists(path); }
-  bool FolderExists(const std::string& path) override { return target_.FolderExists(path); }
-  std::vector<std::string> ListFiles(const std::string& folder) override {
-    return target_.ListFiles(folder);
-  }
-  std::uint64_t FileSize(const std::string& path) override { return target_.FileSize(path); }
-  LocalDateTime CreationTime(const std::string& path) override {
-    return target_.CreationTime(path);
-  }
-  std::int64_t ModificationTime(const std::string& path) override {
-    return target_.ModificationTime(path);
-  }
-  void CreateFolder(const std::string& path, FileAccess access) override {
-    target_.CreateFolder(path, access);
-  }
-  void RemoveFile(const std::string& path) override { target_.RemoveFile(path); }
-  void MoveReplacing(const std::string& from, const std::string& to) override {
-    target_.MoveReplacing(from, to);
-  }
-  std::unique_ptr<BinaryReader> OpenBinaryForReading(const std::string& path) override {
-    return target_.OpenBinaryForReading(path);
-  }
-  std::unique_ptr<TextReader> OpenTextForReading(const std::string& path) override {
-    return target_.OpenTextForReading(path);
-  }
-  std::unique_ptr<TextWriter> OpenTextForAppending(const std::string& path,
-                                                   FileAccess access) override {
-    return target_.OpenTextForAppending(path, access);
-  }
-
- protected:
-  FileSystem& target_;
-};
-
 class TestPlatform {
  public:
   TestPlatform();
@@ -142,7 +93,8 @@ class TestPlatform {
   // "<sandbox>/module": the module folder, with temp/logs and temp/UserData.
   std::string Module() const { return Path("module"); }
   // The services installed now with `replacement` as the file system, for
-  // as long as the result lives (a FileSystemWrapper that injects a fault).
+  // as long as the result lives (a PortableFileSystem with one call changed,
+  // to inject a fault).
   static ScopedPlatform WithFiles(FileSystem& replacement) {
     Platform services = ThePlatform();
     services.files = &replacement;
@@ -158,7 +110,7 @@ class TestPlatform {
   FakeTransferAgentControl transferAgent;
   ScriptedConsole console;
   RecordingAlerts alerts;
-  FakeNumberFormat numberFormat;
+  sim::FixedNumberFormat numberFormat{".", ",", 3};  // United States conventions
   // The event loop's timers run on test time, which moves only by AdvanceTime.
   std::chrono::steady_clock::time_point time{};
   portable::PortableEventLoop eventLoop{codePage, [this] { return time; }};
@@ -187,18 +139,43 @@ template <class Action>
 // Whole-file helpers for checking what the code wrote.
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);
+// Lines of a CR LF file, without their terminators.
+std::vector<std::string> ReadCrLfLines(const std::string& path);
+// The permission bits of a file or folder, as 0600.
+inline unsigned Mode(const std::string& path) {
+  return static_cast<unsigned>(std::filesystem::status(path).permissions() & std::filesystem::perms::mask);
+}
+// The names of the files in `folder`, sorted; none when it is missing.
+std::vector<std::string> FileNames(const std::string& folder);
 // A file of `bytes` at `path`, as an attachment of an e-mail.
 std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std::string& bytes);
 
 // Creation times that the test sets, by file name (the real file system
 // keeps them to the second only); other files keep theirs.
-class CreationTimes : public FileSystemWrapper {
+class CreationTimes : public portable::PortableFileSystem {
  public:
-  using FileSystemWrapper::FileSystemWrapper;
   std::map<std::string, LocalDateTime> times;
-  LocalDateTime CreationTime(const std::string& path) override;
+  LocalDateTime CreationTime(const std::string& path) override {
+    const auto found = times.find(std::filesystem::path(path).filename().string());
+    return found == times.end() ? PortableFileSystem::CreationTime(path) : found->second;
+  }
 };
-// Lines of a CR LF file, without their terminators.
-std::vector<std::string> ReadCrLfLines(const std::string& path);
+
+// Sets an environment variable (nullopt: unsets it) until the scope ends.
+class ScopedEnvironment {
+ public:
+  ScopedEnvironment(const char* name, const std::optional<std::string>& value) : name_(name) {
+    if (const char* old = std::getenv(name)) old_ = old;
+    Set(value);
+  }
+  ~ScopedEnvironment() { Set(old_); }
+  void Set(const std::optional<std::string>& value) {
+    if (value) ::setenv(name_, value->c_str(), 1); else ::unsetenv(name_);
+  }
+
+ private:
+  const char* name_;
+  std::optional<std::string> old_;
+};
 
 }  // namespace dwl::testing

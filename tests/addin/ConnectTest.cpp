@@ -16,22 +16,19 @@ class ConnectTest : public ::testing::Test {
   testing::SimHost host;
 };
 
-TEST_F(ConnectTest, DisconnectingRemembersWhetherTheWindowWasShown) {
+// tests/sim/display remembers a window shown from the start, and one never shown.
+TEST_F(ConnectTest, DisconnectingRemembersWhetherTheWindowIsShownAndReleasesIt) {
   auto connect = host.ConnectAddIn(1);
-  host.DisconnectAddIn(connect);
-  EXPECT_EQ(Stored(), "0");
+  connect->Show();
+  host.outlook->DisconnectAddIn(*connect);
+  EXPECT_EQ(Stored(), "1");
+  EXPECT_EQ(connect->OwnHubWindow(), nullptr) << "the window was unloaded and released";
   EXPECT_FALSE(frmAddIn::Instance()->Listening());
 
   connect = host.ConnectAddIn(1);
   connect->Show();
-  host.DisconnectAddIn(connect);
-  EXPECT_EQ(Stored(), "1");
-  EXPECT_EQ(connect->OwnHubWindow(), nullptr) << "the window was unloaded and released";
-
-  connect = host.ConnectAddIn(1);
-  connect->Show();
   connect->Hide();
-  host.DisconnectAddIn(connect);
+  host.outlook->DisconnectAddIn(*connect);
   EXPECT_EQ(Stored(), "0");
 }
 

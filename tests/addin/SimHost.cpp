@@ -22,6 +22,7 @@ SimHost::SimHost(const std::string& version, int explorers)
   frmAddIn::ReleaseInstance();
   frmFiles::ReleaseInstance();
   frmFiles::Instance()->SetView(&dialogWindow);
+  frmAddIn::Instance()->SetFileBrowser(frmFiles::Instance().get());  // as dwl sim wires it
 }
 
 SimHost::~SimHost() {
@@ -44,18 +45,6 @@ std::shared_ptr<Connect> SimHost::ConnectAddIn(int mode) {
   auto connect = std::make_shared<Connect>();
   outlook->ConnectAddIn(*connect, Connect::kProgId, mode);
   return connect;
-}
-
-void SimHost::DisconnectAddIn(const std::shared_ptr<Connect>& connect) {
-  outlook->DisconnectAddIn(*connect);
-}
-
-std::vector<std::string> SimHost::LogMessages() {
-  std::vector<std::string> messages;
-  const std::string file = ApplicationLog().getLogFilePath();
-  if (!std::filesystem::exists(file)) return messages;
-  for (const std::string& line : ReadCrLfLines(file)) messages.push_back(LoggedMessage(line));
-  return messages;
 }
 
 }  // namespace dwl::testing

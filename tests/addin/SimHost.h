@@ -23,13 +23,9 @@ class SimHost : public sim::SimHostServices {
 
   // Connects a new Connect the way the host does, in `mode`.
   std::shared_ptr<Connect> ConnectAddIn(int mode = 1);
-  void DisconnectAddIn(const std::shared_ptr<Connect>& connect);
 
   // Puts `replacement` where the simulated clipboard was.
   void ReplaceClipboard(Clipboard& replacement);
-
-  // The add-in's lines in today's log file, without their time.
-  std::vector<std::string> LogMessages();
 
   TestPlatform platform;
   sim::SimTransferAgent transferAgent;

@@ -59,6 +59,19 @@ pause_server_mid_file() {
 }
 upload_began() { [ -n "$(stored_files -size +0c)" ]; }
 
+# Starts TransferAgent -o and kills it (SIGKILL) while it is blocked in the
+# middle of a file: what it wrote down so far is all the next agent has.
+kill_agent_mid_file() {
+  start_agent first-agent -o
+  local first=$agent_pid
+  pause_server_mid_file
+  kill -KILL "$first"
+  wait "$first" 2> /dev/null || true
+  kill -CONT "$dwl_server_pid"
+  wait_until 20 grep -q '^connection 1 closed$' "$work/server.txt" ||
+    fail "the server did not see the killed agent's connection end: $(cat "$work/server.txt")"
+}
+
 digest() { sha256sum < "$1" | cut -d' ' -f1; }
 
 # The server finished e-mail $1 once, holding exactly the files $2... in this

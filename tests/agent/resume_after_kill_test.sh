@@ -1,23 +1,19 @@
 #!/usr/bin/env bash
 # An agent killed (SIGKILL) in the middle of a file leaves its progress in the
-# queue file; the next agent resumes the e-mail (RESM) and the file (RESA)
-# instead of sending them again, and the server's copy is byte-identical.
+# queue file, whatever its name; the next agent resumes the e-mail (RESM) and
+# the file (RESA) instead of sending them again, and the server's copy is
+# byte-identical.
 source "$(dirname "$0")/lib.sh" "$1"
 
 start_server
 random_file "$work/large.bin" $((128 * 1048576))
 queue_email "Killed and resumed" "$work/large.bin"
+# A queue file named otherwise (copied in by hand) is the one the agents keep
+# up to date and remove.
+mv "$queue_file" "$queue/copied by hand.txt"
+queue_file="$queue/copied by hand.txt"
 
-start_agent first-agent -o
-first=$agent_pid
-pause_server_mid_file
-# The agent is blocked in the middle of the file: what it wrote down so far is
-# all the next agent has.
-kill -KILL "$first"
-wait "$first" 2> /dev/null || true
-kill -CONT "$dwl_server_pid"
-wait_until 20 grep -q '^connection 1 closed$' "$work/server.txt" ||
-  fail "the server did not see the killed agent's connection end: $(cat "$work/server.txt")"
+kill_agent_mid_file
 
 [ "$(stored_files | wc -l)" -eq 1 ] || fail "the server holds $(stored_files | wc -l) files, not 1"
 partial=$(stored_files)
@@ -25,6 +21,7 @@ held=$(stat -c %s "$partial")
 [ "$held" -lt $((128 * 1048576)) ] ||
   fail "the file was whole before the kill (the test could not catch the upload in the middle)"
 [ -f "$queue_file" ] || fail "the killed agent's queue file is gone"
+[ ! -e "$queue/$email_id.txt" ] || fail "a second queue file under the e-mail's ID"
 # The client says RESM for an e-mail marked as created on the server.
 [ "$(tagged_values "$queue_file" CreatedOnServer)" = True ] ||
   fail "the queue file does not say that the server has the e-mail: $(tr -d '\r' < "$queue_file")"

@@ -7,45 +7,31 @@ namespace {
 
 const std::string kZeroBlock(1024, '\0');
 
-// Feeds `parts` one read each; the file bytes made certain.
-std::string Feed(AttachmentReceiver& receiver, const std::vector<std::string>& parts) {
-  std::string file;
-  for (const std::string& part : parts) file += receiver.Take(part);
-  return file;
-}
-
+// Reads arrive in any pieces: the zero block before the file is skipped,
+// and the end marker is held back until more comes (then it was file
+// bytes) or nothing does (then the file ended).
 TEST(AttachmentReceiverTest, SkipsTheZeroBlockAndHoldsBackTheMarker) {
-  AttachmentReceiver receiver;
-  EXPECT_EQ(Feed(receiver, {kZeroBlock + "hello" + "FINA\r\n"}), "hello");
-  EXPECT_TRUE(receiver.HoldsEndMarker());
-}
-
-TEST(AttachmentReceiverTest, TheZeroBlockAndTheMarkerMayBeSplitAnywhere) {
-  AttachmentReceiver receiver;
-  EXPECT_EQ(Feed(receiver, {kZeroBlock.substr(0, 1000), kZeroBlock.substr(1000) + "ab", "cFI", "NA\r", "\n"}),
-            "abc");
-  EXPECT_TRUE(receiver.HoldsEndMarker());
-}
-
-TEST(AttachmentReceiverTest, MarkerBytesInsideTheFileAreFileBytesOnceMoreComes) {
-  AttachmentReceiver receiver;
+  struct Case {
+    std::vector<std::string> reads;
+    std::string file;  // the bytes made certain
+    bool endMarker;
+  };
   const std::string piece = std::string(1454, 'x') + "FINA\r\n";  // a piece that ends like the marker
-  EXPECT_EQ(Feed(receiver, {kZeroBlock + piece}), std::string(1454, 'x'));
-  EXPECT_TRUE(receiver.HoldsEndMarker()) << "only silence can tell";
-  EXPECT_EQ(Feed(receiver, {"tail", "FINA\r\n"}), "FINA\r\ntail");
-  EXPECT_TRUE(receiver.HoldsEndMarker());
-}
-
-TEST(AttachmentReceiverTest, AnEmptyFileIsTheZeroBlockAndTheMarker) {
-  AttachmentReceiver receiver;
-  EXPECT_EQ(Feed(receiver, {kZeroBlock, "FINA\r\n"}), "");
-  EXPECT_TRUE(receiver.HoldsEndMarker());
-}
-
-TEST(AttachmentReceiverTest, AMarkerInsideTheZeroBlockDoesNotCount) {
-  AttachmentReceiver receiver;
-  EXPECT_EQ(Feed(receiver, {std::string(1018, '\0') + "FINA\r\n"}), "");
-  EXPECT_FALSE(receiver.HoldsEndMarker());
+  const Case cases[] = {
+      {{kZeroBlock + "hello" + "FINA\r\n"}, "hello", true},
+      {{kZeroBlock.substr(0, 1000), kZeroBlock.substr(1000) + "ab", "cFI", "NA\r", "\n"}, "abc", true},
+      {{kZeroBlock + piece}, std::string(1454, 'x'), true},
+      {{kZeroBlock + piece, "tail", "FINA\r\n"}, piece + "tail", true},
+      {{kZeroBlock, "FINA\r\n"}, "", true},
+      {{std::string(1018, '\0') + "FINA\r\n"}, "", false},  // a marker inside the zero block
+  };
+  for (const Case& c : cases) {
+    AttachmentReceiver receiver;
+    std::string file;
+    for (const std::string& read : c.reads) file += receiver.Take(read);
+    EXPECT_EQ(file, c.file) << c.reads.size() << " reads";
+    EXPECT_EQ(receiver.HoldsEndMarker(), c.endMarker) << c.reads.size() << " reads";
+  }
 }
 
 }  // namespace

@@ -25,10 +25,9 @@ class EmailUploaderTest : public testing::LoopbackServerFixture {
   void StartServer() { LoopbackServerFixture::StartServer(loop.Context()); }
 
   std::shared_ptr<Email> MessageWith(const std::string& bytes) {
-    const auto attachment = testing::AttachedFile(platform.Path("file.bin"), bytes);
     auto email = std::make_shared<Email>();
     email->set_ID("E-1");
-    email->AddAttachment(attachment);
+    email->AddAttachment(testing::AttachedFile(platform.Path("file.bin"), bytes));
     return email;
   }
 
@@ -53,7 +52,6 @@ TEST_F(EmailUploaderTest, ConnectsAgainAfterACutAndFinishes) {
   cli::EmailUploader uploader(email, 1, out, err);
   ASSERT_TRUE(Run(uploader)) << err.str();
   EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure() << "\n" << err.str();
-  EXPECT_EQ(out.str(), "uploaded e-mail E-1: 2.00 MB in 1 file\n");
   EXPECT_NE(err.str().find("connecting again (1 of 1)"), std::string::npos) << err.str();
   EXPECT_EQ(server->Transcript(), (std::vector<std::string>{"HELO", "LOGN", "NEWM", "NEWA", "HELO", "LOGN",
                                                             "NEWM", "RESA", "FINA", "SUBJ", "FINM", "QUIT"}));
@@ -79,25 +77,19 @@ TEST_F(EmailUploaderTest, AnEmailWhoseFinishIsAlwaysRefusedIsGivenUpAfterItsAtte
   EXPECT_NE(err.str().find("connecting again (3 of 3)"), std::string::npos) << err.str();
 }
 
-TEST_F(EmailUploaderTest, ARefusedLoginFailsAtOnce) {
+TEST_F(EmailUploaderTest, ARefusedLoginFailsAtOnceAndNoServerAfterTheAttempts) {
   StartServer();
   settings->setPassword("wrong");
-  cli::EmailUploader uploader(MessageWith("x"), 5, out, err);
-  ASSERT_TRUE(Run(uploader));
-  EXPECT_FALSE(uploader.Succeeded());
-  EXPECT_EQ(uploader.Failure(), "Login information not correct. We are disconnected from server.");
+  cli::EmailUploader refused(MessageWith("x"), 5, out, err);
+  ASSERT_TRUE(Run(refused));
+  EXPECT_FALSE(refused.Succeeded());
   EXPECT_EQ(err.str().find("connecting again"), std::string::npos) << err.str();
-}
 
-TEST_F(EmailUploaderTest, GivesUpWhenNoServerAnswers) {
-  StartServer();
-  const std::uint16_t port = server->Port();
-  server.reset();
-  settings->setRemoteServer("127.0.0.1", port);
-  cli::EmailUploader uploader(MessageWith("x"), 2, out, err);
-  ASSERT_TRUE(Run(uploader));
-  EXPECT_FALSE(uploader.Succeeded());
-  EXPECT_NE(uploader.Failure().find("(wsk: 10061)"), std::string::npos) << uploader.Failure();
+  server.reset();  // its port refuses connections now
+  cli::EmailUploader unanswered(MessageWith("x"), 2, out, err);
+  ASSERT_TRUE(Run(unanswered));
+  EXPECT_FALSE(unanswered.Succeeded());
+  EXPECT_NE(unanswered.Failure().find("(wsk: 10061)"), std::string::npos) << unanswered.Failure();
   EXPECT_NE(err.str().find("connecting again (2 of 2)"), std::string::npos) << err.str();
 }
 

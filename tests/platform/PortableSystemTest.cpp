@@ -4,75 +4,31 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdlib>
 #include <filesystem>
-#include <regex>
-#include <set>
 
 #include "tests/TestPlatform.h"
 
 namespace dwl {
 namespace {
 
-// Sets environment variables for one test and puts them back.
-class ScopedEnvironment {
- public:
-  void Set(const char* name, const char* value) {
-    if (saved_.find(name) == saved_.end()) {
-      const char* old = std::getenv(name);
-      saved_[name] = old ? std::optional<std::string>(old) : std::nullopt;
-    }
-    if (value) ::setenv(name, value, 1); else ::unsetenv(name);
-  }
-  ~ScopedEnvironment() {
-    for (const auto& [name, value] : saved_) {
-      if (value) ::setenv(name.c_str(), value->c_str(), 1); else ::unsetenv(name.c_str());
-    }
-  }
-
- private:
-  std::map<std::string, std::optional<std::string>> saved_;
-};
-
+// The module folder shows in the dwl sim scenarios (the agent's path).
 TEST(PortableShellTest, SpecialFoldersFollowTheXdgVariables) {
   testing::TestPlatform sandbox;
-  ScopedEnvironment env;
   portable::PortableShell shell;
-  env.Set("HOME", sandbox.Path("home").c_str());
+  testing::ScopedEnvironment home("HOME", sandbox.Path("home"));
+  testing::ScopedEnvironment config("XDG_CONFIG_HOME", std::nullopt);
+  testing::ScopedEnvironment documents("XDG_DOCUMENTS_DIR", std::nullopt);
   std::filesystem::create_directories(sandbox.Path("home"));
-  env.Set("XDG_CONFIG_HOME", nullptr);
-  env.Set("XDG_DOCUMENTS_DIR", nullptr);
   EXPECT_EQ(shell.SpecialFolder(csidl::kAppData), sandbox.Path("home/.config"));
   EXPECT_TRUE(std::filesystem::is_directory(sandbox.Path("home/.config")))
       << "a new account's application-data folder is made";
   EXPECT_EQ(shell.SpecialFolder(csidl::kPersonal), sandbox.Path("home/Documents"));
 
-  env.Set("XDG_CONFIG_HOME", (sandbox.Path("cfg") + "//").c_str());
-  env.Set("XDG_DOCUMENTS_DIR", (sandbox.Path("docs") + "/").c_str());
+  config.Set(sandbox.Path("cfg") + "//");
+  documents.Set(sandbox.Path("docs") + "/");
   EXPECT_EQ(shell.SpecialFolder(csidl::kAppData), sandbox.Path("cfg"));
   EXPECT_EQ(shell.SpecialFolder(csidl::kPersonal), sandbox.Path("docs"));
   EXPECT_EQ(shell.SpecialFolder(37), "");
-}
-
-TEST(PortableShellTest, GuidsAreNewAndInRegistryForm) {
-  portable::PortableShell shell;
-  const std::regex registryForm(
-      "\\{[0-9A-F]{8}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{4}-[0-9A-F]{12}\\}");
-  std::set<std::string> seen;
-  for (int i = 0; i < 1000; ++i) {
-    const std::string guid = shell.NewGuid();
-    ASSERT_EQ(guid.size(), 38u);
-    ASSERT_TRUE(std::regex_match(guid, registryForm)) << guid;
-    seen.insert(guid);
-  }
-  EXPECT_EQ(seen.size(), 1000u);
-}
-
-TEST(PortableShellTest, ModuleFolderHoldsTheRunningProgram) {
-  const std::string folder = portable::PortableShell().ModuleFolder();
-  ASSERT_FALSE(folder.empty());
-  EXPECT_NE(folder.back(), '/');
-  EXPECT_TRUE(std::filesystem::exists(std::filesystem::path(folder) / "dwl_tests"));
 }
 
 TEST(PortableClockTest, GeneralDateHasNoLineBreakAndDropsMidnight) {

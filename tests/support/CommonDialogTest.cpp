@@ -5,6 +5,8 @@
 namespace dwl {
 namespace {
 
+using namespace std::string_literals;
+
 // What the dialog leaves in its buffer: the answer over the blanks it started with.
 std::string Returned(const std::string& answer) {
   std::string buffer = EmptyOpenFileNameBuffer();
@@ -12,80 +14,53 @@ std::string Returned(const std::string& answer) {
   return buffer;
 }
 
-TEST(CommonDialogTest, TheBufferStartsAsBlanksAndANul) {
+// The names after the folder slot, in the dialog's order.
+std::vector<std::string> Names(const OpenFileDialogResult& result) {
+  if (result.FileNames.empty()) return {};
+  return {result.FileNames.begin() + 1, result.FileNames.end()};
+}
+
+TEST(CommonDialogTest, GivesTheFolderAndTheNamesInTheDialogsOrder) {
+  struct Case {
+    std::string buffer;
+    char separator;
+    std::string folder;
+    std::vector<std::string> names;  // none: nothing chosen
+  };
+  const Case cases[] = {
+      {Returned("C:\\data\\report.pdf\0"s), '\\', "C:\\data\\", {"report.pdf"}},
+      {Returned("/home/u/data\0b.txt\0a.bin\0z\0\0"s), '/', "/home/u/data/", {"b.txt", "a.bin", "z"}},
+      {Returned("C:\\\0a\0b\0\0"s), '\\', "C:\\", {"a", "b"}},
+      {EmptyOpenFileNameBuffer(), '\\', "", {}},
+      {"", '\\', "", {}},
+      // Found by fuzzing: one path ending in the separator gave one file with an empty name.
+      {Returned("C:\\data\\\0"s), '\\', "", {}},
+      {Returned("\\\0"s), '\\', "", {}},
+  };
+  for (const Case& c : cases) {
+    const auto result = ParseOpenFileDialogBuffer(c.buffer, c.separator);
+    EXPECT_EQ(result.Cancelled, c.names.empty()) << c.buffer.substr(0, 40);
+    EXPECT_EQ(result.FileCount, static_cast<int>(c.names.size())) << c.buffer.substr(0, 40);
+    EXPECT_EQ(result.FolderPath, c.folder);
+    EXPECT_EQ(Names(result), c.names);
+  }
+}
+
+TEST(CommonDialogTest, AFullBufferParsesAndNamesBeyondTheCountAreLeftOut) {
   const std::string buffer = EmptyOpenFileNameBuffer();
-  ASSERT_EQ(buffer.size(), 2048u);
-  EXPECT_EQ(buffer.find_first_not_of(' '), 2047u);
-  EXPECT_EQ(buffer.back(), '\0');
-}
+  ASSERT_EQ(buffer.size(), kOpenFileNameBufferLength);
+  EXPECT_EQ(buffer.find_first_not_of(' '), buffer.size() - 1) << "blanks and a NUL";
+  std::string full = "C:\\d\0"s;
+  for (int i = 0; i < 1021; ++i) full += "n\0"s;
+  full.push_back('\0');
+  ASSERT_EQ(full.size(), kOpenFileNameBufferLength);
+  EXPECT_EQ(ParseOpenFileDialogBuffer(full, '\\').FileCount, 1021);
 
-TEST(CommonDialogTest, OneFileGivesItsNameAndFolder) {
-  const auto result = ParseOpenFileDialogBuffer(Returned(std::string("C:\\data\\report.pdf\0", 19)), '\\');
-  EXPECT_FALSE(result.Cancelled);
-  EXPECT_EQ(result.FileCount, 1);
-  ASSERT_EQ(result.FileNames.size(), 2u);
-  EXPECT_EQ(result.FileNames[1], "report.pdf");
-  EXPECT_EQ(result.FolderPath, "C:\\data\\");
-}
-
-TEST(CommonDialogTest, SeveralFilesComeInTheDialogsOrder) {
-  const auto result = ParseOpenFileDialogBuffer(
-      Returned(std::string("/home/u/data\0b.txt\0a.bin\0z\0\0", 29)), '/');
-  EXPECT_FALSE(result.Cancelled);
-  ASSERT_EQ(result.FileCount, 3);
-  EXPECT_EQ(result.FileNames[1], "b.txt");
-  EXPECT_EQ(result.FileNames[2], "a.bin");
-  EXPECT_EQ(result.FileNames[3], "z") << "a one-character name chosen last";
-  EXPECT_EQ(result.FolderPath, "/home/u/data/");
-}
-
-TEST(CommonDialogTest, AFolderThatEndsInASeparatorGetsNoSecondOne) {
-  const auto result =
-      ParseOpenFileDialogBuffer(Returned(std::string("C:\\\0a\0b\0\0", 9)), '\\');
-  EXPECT_EQ(result.FolderPath, "C:\\");
-  EXPECT_EQ(result.FileCount, 2);
-}
-
-TEST(CommonDialogTest, NothingChosenIsCancelled) {
-  for (const std::string& buffer : {EmptyOpenFileNameBuffer(), std::string()}) {
-    const auto result = ParseOpenFileDialogBuffer(buffer, '\\');
-    EXPECT_TRUE(result.Cancelled);
-    EXPECT_EQ(result.FileCount, 0);
-    EXPECT_TRUE(result.FileNames.empty());
-    EXPECT_EQ(result.FolderPath, "");
-  }
-}
-
-TEST(CommonDialogTest, AFullBufferWithoutPaddingStillParses) {
-  std::string answer = "C:\\d";
-  answer.push_back('\0');
-  for (int i = 0; i < 1021; ++i) answer += std::string("n\0", 2);
-  answer.push_back('\0');
-  ASSERT_EQ(answer.size(), kOpenFileNameBufferLength);
-  const auto result = ParseOpenFileDialogBuffer(answer, '\\');
-  EXPECT_EQ(result.FileCount, 1021);
-  EXPECT_EQ(result.FileNames.back(), "n");
-}
-
-// Found by fuzzing: one path ending in the separator gave one file with an empty name.
-TEST(CommonDialogTest, APathEndingInTheSeparatorChoosesNothing) {
-  for (const std::string& path : {std::string("C:\\data\\"), std::string("\\")}) {
-    const auto result = ParseOpenFileDialogBuffer(Returned(path + '\0'), '\\');
-    EXPECT_TRUE(result.Cancelled) << path;
-    EXPECT_EQ(result.FileCount, 0) << path;
-    EXPECT_TRUE(result.FileNames.empty()) << path;
-    EXPECT_EQ(result.FolderPath, "") << path;
-  }
-}
-
-TEST(CommonDialogTest, NamesBeyondWhatTheCountHoldsAreLeftOut) {
-  std::string buffer = std::string("/d") + '\0';
-  for (int i = 0; i < 40000; ++i) buffer += std::string("n") + '\0';
-  buffer.push_back('\0');
-  const auto result = ParseOpenFileDialogBuffer(buffer, '/');
+  std::string many = "/d\0"s;
+  for (int i = 0; i < 40000; ++i) many += "n\0"s;
+  const auto result = ParseOpenFileDialogBuffer(many + '\0', '/');
   EXPECT_EQ(result.FileCount, 32767);
   EXPECT_EQ(result.FileNames.size(), 32768u);
-  EXPECT_EQ(result.FileNames.back(), "n");
 }
 
 }  // namespace

@@ -361,9 +361,8 @@ TEST_F(ServerCommunicatorTest, AFileThatChangedSizeStopsBeforeItIsAnnounced) {
 }
 
 // A file system whose files cannot be read past their opening.
-class UnreadableFiles : public testing::FileSystemWrapper {
+class UnreadableFiles : public portable::PortableFileSystem {
  public:
-  using FileSystemWrapper::FileSystemWrapper;
   std::unique_ptr<BinaryReader> OpenBinaryForReading(const std::string&) override {
     struct Failing : BinaryReader {
       std::uint64_t Length() override { return 3; }
@@ -374,7 +373,7 @@ class UnreadableFiles : public testing::FileSystemWrapper {
 };
 
 TEST_F(ServerCommunicatorTest, After420OrAFailedReadTheUserIsToldAndNothingMoreGoesOut) {
-  UnreadableFiles files(platform.files);
+  UnreadableFiles files;
   const ScopedPlatform unreadable = testing::TestPlatform::WithFiles(files);
   for (const std::string reply : {"420 Illegal size", "410 Attachment created: A1"}) {
     LogIn();
