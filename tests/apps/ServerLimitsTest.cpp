@@ -271,6 +271,11 @@ class DescriptorLimit {
 };
 
 TEST_F(ServerLimitsTest, AFailingAcceptWaitsLongerEachTimeInsteadOfSpinning) {
+#if defined(__SANITIZE_ADDRESS__)
+  // The sanitizers test memory through a pipe: without free descriptors their
+  // own checks misfire.
+  GTEST_SKIP() << "needs the descriptors that the sanitizers' checks use";
+#endif
   std::ostringstream report;
   options.report = &report;
   StartServer();
