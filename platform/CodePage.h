@@ -10,8 +10,12 @@ namespace dwl {
 class CodePage {
  public:
   virtual ~CodePage() = default;
+  // A character the code page lacks becomes '?'; callers that store names or
+  // passwords check Holds first, since a '?' would change them for good.
   virtual std::string ToAnsi(std::string_view utf8) = 0;
   virtual std::string FromAnsi(std::string_view ansi) = 0;
+  // Whether every character of `utf8` has a byte in the code page.
+  virtual bool Holds(std::string_view utf8) = 0;
 };
 
 }  // namespace dwl
