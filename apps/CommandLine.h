@@ -13,10 +13,23 @@
 #include <string>
 #include <vector>
 
+#ifdef _WIN32
+#include "platform/win32/CommandLineArguments.h"
+#endif
+
 namespace dwl::cli {
 
 // A program's arguments, without its name.
 using Arguments = std::vector<std::string>;
+
+// What main() was given, without the program's name, in UTF-8.
+inline Arguments ProgramArguments([[maybe_unused]] int argc, [[maybe_unused]] char** argv) {
+#ifdef _WIN32
+  return win32::CommandLineArguments();
+#else
+  return Arguments(argv + 1, argv + argc);
+#endif
+}
 
 constexpr int kFailure = 1;
 constexpr int kWrongUsage = 2;

@@ -12,6 +12,8 @@ class NumberFormat {
   virtual std::string ThousandsSeparator() = 0;
   // Digits per group before the decimal separator; 0 for no grouping.
   virtual int GroupSize() = 0;
+  // Whether a number below 1 starts with "0" ("0.5" rather than ".5").
+  virtual bool LeadingZero() = 0;
 };
 
 }  // namespace dwl

@@ -27,6 +27,7 @@ std::string FormatNumber(double value, int decimals, bool grouping) {
       whole.insert(static_cast<std::size_t>(at), separator);
     }
   }
+  if (whole == "0" && decimals > 0 && !format.LeadingZero()) whole.clear();
   std::string out = rounded < 0 ? "-" + whole : whole;
   if (decimals > 0) out += format.DecimalSeparator() + fraction;
   return out;

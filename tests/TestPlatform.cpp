@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <sstream>
 #include <stdexcept>
 
@@ -32,9 +33,12 @@ std::optional<std::string> ScriptedConsole::ReadSecretLine(const std::string& pr
 }
 
 TestPlatform::TestPlatform() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "dwl-test-XXXXXX").string();
-  if (::mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  root_ = pattern;
+  // A new folder of the test's own; create_directory says whether it was new.
+  std::random_device random;
+  do {
+    root_ = std::filesystem::temp_directory_path() / ("dwl-test-" + std::to_string(random()));
+  } while (!std::filesystem::create_directory(root_));
+  std::filesystem::permissions(root_, std::filesystem::perms::owner_all);
   for (const char* folder : {"appdata", "documents", "module/temp/logs", "module/temp/UserData"}) {
     std::filesystem::create_directories(root_ / folder);
   }

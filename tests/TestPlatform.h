@@ -20,8 +20,7 @@
 #include "mail/EmailAttachment.h"
 #include "platform/Platform.h"
 #include "platform/portable/PortableEventLoop.h"
-#include "platform/portable/PortableFileSystem.h"
-#include "platform/portable/PortableShell.h"
+#include "platform/SystemPlatform.h"
 #include "platform/portable/Utf8CodePage.h"
 #include "platform/sim/FixedNumberFormat.h"
 #include "platform/sim/SimSettingsStore.h"
@@ -38,7 +37,7 @@ class FakeClock : public Clock {
 };
 
 // New GUIDs as the system makes them; the folders the test says.
-class FakeShell : public portable::PortableShell {
+class FakeShell : public SystemShell {
  public:
   std::string moduleFolder;
   std::map<int, std::string> specialFolders;
@@ -102,7 +101,7 @@ class TestPlatform {
   }
 
   Platform services;
-  portable::PortableFileSystem files;
+  SystemFileSystem files;
   portable::Utf8CodePage codePage;
   FakeClock clock;
   FakeShell shell;
@@ -152,12 +151,12 @@ std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std
 
 // Creation times that the test sets, by file name (the real file system
 // keeps them to the second only); other files keep theirs.
-class CreationTimes : public portable::PortableFileSystem {
+class CreationTimes : public SystemFileSystem {
  public:
   std::map<std::string, LocalDateTime> times;
   LocalDateTime CreationTime(const std::string& path) override {
     const auto found = times.find(std::filesystem::path(path).filename().string());
-    return found == times.end() ? PortableFileSystem::CreationTime(path) : found->second;
+    return found == times.end() ? SystemFileSystem::CreationTime(path) : found->second;
   }
 };
 
@@ -170,7 +169,11 @@ class ScopedEnvironment {
   }
   ~ScopedEnvironment() { Set(old_); }
   void Set(const std::optional<std::string>& value) {
+#ifdef _WIN32
+    _putenv_s(name_, value ? value->c_str() : "");
+#else
     if (value) ::setenv(name_, value->c_str(), 1); else ::unsetenv(name_);
+#endif
   }
 
  private:

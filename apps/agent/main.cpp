@@ -8,7 +8,7 @@
 #include "apps/CommandLine.h"
 #include "apps/agent/TransferAgent.h"
 #include "mail/EmailQueue.h"
-#include "platform/portable/PortablePlatform.h"
+#include "platform/SystemPlatform.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
 
@@ -53,7 +53,7 @@ std::optional<int> ReadArguments(int argc, char** argv, dwl::agent::AgentOptions
   app.footer(
       "Exit status: 0 when the queue was drained (or another agent runs), 1 with a\n"
       "line on standard error otherwise, 2 for wrong usage.");
-  return dwl::cli::Parse(app, dwl::cli::Arguments(argv + 1, argv + argc), std::cout, std::cerr);
+  return dwl::cli::Parse(app, dwl::cli::ProgramArguments(argc, argv), std::cout, std::cerr);
 }
 
 }  // namespace
@@ -64,7 +64,7 @@ int main(int argc, char** argv) {
 
   int code = 0;
   {
-    dwl::portable::PortablePlatform platform;
+    dwl::SystemPlatform platform;
     try {
       // First the settings: the mark may lie in their application folder.
       const auto settings = dwl::AppSettings::Instance();

@@ -10,6 +10,8 @@ class PortableNumberFormat : public NumberFormat {
   std::string DecimalSeparator() override;
   std::string ThousandsSeparator() override;
   int GroupSize() override;
+  // POSIX locales have no such setting: always.
+  bool LeadingZero() override { return true; }
 };
 
 }  // namespace dwl::portable

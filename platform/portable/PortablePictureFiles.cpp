@@ -2,6 +2,7 @@
 
 #include <stb/stb_image.h>
 
+#include <filesystem>
 #include <fstream>
 #include <sstream>
 
@@ -14,7 +15,8 @@ constexpr long kInvalidPicture = 481;
 }  // namespace
 
 Picture PortablePictureFiles::LoadPicture(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  // The path is UTF-8, which a plain string would not say on Windows.
+  std::ifstream in(std::filesystem::path(std::u8string(path.begin(), path.end())), std::ios::binary);
   if (!in) throw Error(errc::kFileNotFound, "LoadPicture", "File not found: " + path);
   std::ostringstream bytes;
   bytes << in.rdbuf();

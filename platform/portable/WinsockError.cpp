@@ -17,6 +17,12 @@ int WinsockNumber(const std::error_code& error) {
     // The peer ended the connection while we still expected data.
     return error.value() == asio::error::eof ? wsk::kConnectionReset : wsk::kNetworkDown;
   }
+#ifdef _WIN32
+  // Windows reports the Windows Sockets numbers themselves.
+  const bool winsock = error.value() >= 10000 && error.value() < 12000;
+  if (error.category() == asio::error::get_system_category() && winsock) return error.value();
+  return wsk::kNetworkDown;
+#else
   switch (error.value()) {
     case EINTR: return wsk::kInterrupted;
     case EACCES:
@@ -42,6 +48,7 @@ int WinsockNumber(const std::error_code& error) {
     case EHOSTDOWN: return wsk::kHostUnreachable;
     default: return wsk::kNetworkDown;
   }
+#endif
 }
 
 }  // namespace dwl::portable

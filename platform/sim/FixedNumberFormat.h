@@ -9,16 +9,21 @@ namespace dwl::sim {
 
 class FixedNumberFormat : public NumberFormat {
  public:
-  FixedNumberFormat(std::string decimal, std::string thousands, int groupSize)
-      : decimal_(std::move(decimal)), thousands_(std::move(thousands)), groupSize_(groupSize) {}
+  FixedNumberFormat(std::string decimal, std::string thousands, int groupSize, bool leadingZero = true)
+      : decimal_(std::move(decimal)),
+        thousands_(std::move(thousands)),
+        groupSize_(groupSize),
+        leadingZero_(leadingZero) {}
   std::string DecimalSeparator() override { return decimal_; }
   std::string ThousandsSeparator() override { return thousands_; }
   int GroupSize() override { return groupSize_; }
+  bool LeadingZero() override { return leadingZero_; }
 
  private:
   std::string decimal_;
   std::string thousands_;
   int groupSize_;
+  bool leadingZero_;
 };
 
 }  // namespace dwl::sim

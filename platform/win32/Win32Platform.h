@@ -4,6 +4,7 @@
 
 #include "platform/Platform.h"
 #include "platform/portable/PortableEventLoop.h"
+#include "platform/portable/PortablePictureFiles.h"
 #include "platform/win32/MessageBoxAlerts.h"
 #include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32CodePage.h"
@@ -28,8 +29,8 @@ class Win32Platform {
   portable::PortableEventLoop& Loop() { return eventLoop_; }
 
  private:
-  Win32FileSystem files_;
   Win32CodePage codePage_;
+  Win32FileSystem files_;
   Win32Clock clock_;
   Win32Shell shell_;
   Win32SettingsStore settingsStore_;
@@ -37,6 +38,7 @@ class Win32Platform {
   Win32Console console_;
   MessageBoxAlerts alerts_;
   Win32NumberFormat numberFormat_;
+  portable::PortablePictureFiles pictures_;
   portable::PortableEventLoop eventLoop_{codePage_};
   ScopedPlatform installed_;
 };

@@ -29,6 +29,9 @@ TEST(NumberTextTest, GroupsDigitsOnlyWhenAsked) {
   EXPECT_EQ(FormatNumber(-1234.5, 0, true), "-1,235");
   platform.numberFormat = sim::FixedNumberFormat(",", ".", 3);
   EXPECT_EQ(FormatNumber(1047946854.0 / 1048576, 1, true), "999,4");
+  platform.numberFormat = sim::FixedNumberFormat(",", ".", 3, false);
+  EXPECT_EQ(FormatNumber(0.25, 1, true), ",3");
+  EXPECT_EQ(FormatNumber(0.25, 0, true), "0");
 }
 
 // tests/sim/version9, version10 and the others run hosts of each version.

@@ -12,7 +12,7 @@
 #include <sstream>
 
 #include "mail/EmailQueue.h"
-#include "platform/portable/PortableTransferAgentControl.h"
+#include "platform/SystemPlatform.h"
 #include "tests/apps/LoopbackServerFixture.h"
 
 namespace dwl {
@@ -71,7 +71,11 @@ class TransferAgentTest : public testing::LoopbackServerFixture {
     return file == record.end() ? "(none)" : testing::ReadBytes(options.store + "/files/" + file[1]);
   }
 
+#ifdef _WIN32
+  win32::Win32TransferAgentControl lock;  // the user's one: the mutex and the window
+#else
   portable::PortableTransferAgentControl lock{platform.Path("agent.lock")};
+#endif
   std::ostringstream shown;
   std::optional<agent::ProgressDisplay> display;
   std::optional<agent::TransferAgent> agent;

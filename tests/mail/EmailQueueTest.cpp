@@ -219,7 +219,7 @@ TEST_F(EmailQueueTest, TheAgentStartsOnceTheFileIsWholeAndOnlyWhenItDoesNotRun) 
 
 // Writers that fail with a full disk after `linesBeforeFailure` lines; records
 // where files were opened for writing.
-class DiskFillsUp : public portable::PortableFileSystem {
+class DiskFillsUp : public SystemFileSystem {
  public:
   int linesBeforeFailure = 1000;
   std::vector<std::string> opened;
@@ -236,7 +236,7 @@ class DiskFillsUp : public portable::PortableFileSystem {
       int lines;
     };
     opened.push_back(path);
-    return std::make_unique<Writer>(PortableFileSystem::OpenTextForAppending(path, access),
+    return std::make_unique<Writer>(SystemFileSystem::OpenTextForAppending(path, access),
                                     linesBeforeFailure);
   }
 };
