@@ -156,11 +156,21 @@ void frmFiles::FitNameColumn() {
 void frmFiles::AddFiles(const std::vector<std::string>& paths) {
   // Held here: pending events run between rows.
   const std::shared_ptr<MailProcessor> processor = processor_;
+  std::string refused;
   for (const std::string& path : paths) {
+    // The queue file is in the system's code page; such a name would name nothing there.
+    if (!ThePlatform().codePage->Holds(path)) {
+      refused += "\n" + path;
+      continue;
+    }
     EmailAttachment attachment;
     attachment.set_FilePath(path);
     AddRow(attachment);
     processor->AddAttachment(path);
+  }
+  if (!refused.empty()) {
+    ThePlatform().alerts->Critical("These files have letters in their names that this system's code page lacks. "
+                                   "Rename them, then add them again:" + refused, "");
   }
 }
 
@@ -256,6 +266,12 @@ bool frmFiles::PasswordCheck() {
   if (password.empty() || !chkPassword.Value) {
     processor_->setPassword("");
     return true;
+  }
+  if (!ThePlatform().codePage->Holds(password)) {
+    ThePlatform().alerts->Critical("Your password can only contain letters and numbers.",
+                                   "Please change your password");
+    Focus("txtPassword");
+    return false;
   }
   for (const char* refused : kRefusedInPassword) {
     if (password.find(refused) != std::string::npos) {

@@ -179,6 +179,18 @@ std::string EmailQueue::QueueFileOf(const std::string& id, const char* source) c
 bool EmailQueue::AddEmail(const std::shared_ptr<Email>& objEmail) {
   const Email& email = Use(objEmail.get());
   const std::string path = QueueFileOf(email.get_ID(), "EmailQueue.AddEmail");
+  // The queue file is in the system's code page: a file name or password
+  // outside it would reach TransferAgent as '?' and name nothing.
+  CodePage& codePage = *ThePlatform().codePage;
+  for (const std::shared_ptr<EmailAttachment>& attachment : email.get_attachments()) {
+    if (attachment && !codePage.Holds(attachment->get_FilePath())) {
+      throw Error(errc::kBadFileName, "EmailQueue.AddEmail",
+                  "This system's code page lacks a letter of the file name " + attachment->get_FilePath());
+    }
+  }
+  if (!codePage.Holds(email.get_Password())) {
+    throw Error(errc::kBadFileName, "EmailQueue.AddEmail", "This system's code page lacks a letter of the password");
+  }
   // The rename replaces an earlier file of the ID in one step, so
   // TransferAgent never finds a part of one.
   WriteTaggedFile(path, scratchFolder_ + email.get_ID() + fileExtension_ + ".new",

@@ -77,6 +77,13 @@ int RunConfig(const Arguments& args, std::ostream& out, std::ostream& err) {
           ThePlatform().console->ReadSecretLine("Password for " + words.user + ": ");
       if (!password) return Fail(err, "dwl config", "no password on standard input");
       if (password->empty()) return Fail(err, "dwl config", "the password must not be empty");
+      // settings.cfg is in the system's code page: a letter outside it would be stored as '?'.
+      CodePage& codePage = *ThePlatform().codePage;
+      if (!codePage.Holds(words.user) || !codePage.Holds(*password)) {
+        return Fail(err, "dwl config",
+                    std::string(codePage.Holds(words.user) ? "the password" : "the user name '" + words.user + "'") +
+                        " has a letter that this system's code page lacks, so settings.cfg cannot keep it");
+      }
       settings->setUsername(words.user);
       settings->setPassword(*password);
     } else if (*words.progressPopup) {
