@@ -8,15 +8,19 @@
 namespace dwl::win32 {
 namespace {
 
-std::wstring Formatted(int (*format)(LPCWSTR, DWORD, const SYSTEMTIME*, LPCWSTR, LPWSTR, int),
-                       DWORD flags, const SYSTEMTIME& time) {
-  wchar_t text[128] = {};
-  const int written = format(LOCALE_NAME_USER_DEFAULT, flags, &time, nullptr, text, 128);
+// `written` counts the closing NUL; 0 means the call failed.
+std::wstring Written(const wchar_t* text, int written) {
   return written > 1 ? std::wstring(text, static_cast<std::size_t>(written - 1)) : std::wstring();
 }
 
-int DateFormat(LPCWSTR locale, DWORD flags, const SYSTEMTIME* time, LPCWSTR format, LPWSTR text, int size) {
-  return GetDateFormatEx(locale, flags, time, format, text, size, nullptr);
+std::wstring ShortDate(const SYSTEMTIME& time) {
+  wchar_t text[128] = {};
+  return Written(text, GetDateFormatEx(LOCALE_NAME_USER_DEFAULT, DATE_SHORTDATE, &time, nullptr, text, 128, nullptr));
+}
+
+std::wstring LongTime(const SYSTEMTIME& time) {
+  wchar_t text[128] = {};
+  return Written(text, GetTimeFormatEx(LOCALE_NAME_USER_DEFAULT, 0, &time, nullptr, text, 128));
 }
 
 }  // namespace
@@ -35,10 +39,10 @@ std::string Win32Clock::FormatGeneralDate(const LocalDateTime& time) {
   parts.wHour = static_cast<WORD>(time.hour);
   parts.wMinute = static_cast<WORD>(time.minute);
   parts.wSecond = static_cast<WORD>(time.second);
-  std::wstring text = Formatted(DateFormat, DATE_SHORTDATE, parts);
+  std::wstring text = ShortDate(parts);
   if (text.empty()) return time.ToIsoText();
   if (time.hour != 0 || time.minute != 0 || time.second != 0) {
-    text += L" " + Formatted(GetTimeFormatEx, 0, parts);
+    text += L" " + LongTime(parts);
   }
   return OneLine(Utf8(text));
 }
