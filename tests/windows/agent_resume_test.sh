@@ -1,0 +1,51 @@
+#!/usr/bin/env bash
+# TransferAgent.exe under Wine uploads what dwl.exe queued to the Linux
+# server; killed in the middle of the file, the next agent resumes it and the
+# server's copy is byte-identical.
+source "$(dirname "$0")/lib.sh" "$1" "$2"
+
+start_dwl_server "$linux_bin/dwl" "$work/store" --user tester --password "pass word" || fail "the server did not start"
+port=$dwl_server_port
+echo "pass word" | dwl_exe config set-account tester > "$work/config.txt" 2>&1 ||
+  fail "dwl.exe config set-account: $(cat "$work/config.txt")"
+
+random_file "$work/large.bin" $((64 * 1048576))
+cat > "$work/queue.sim" << SIM
+host agent=record
+connect
+open m1
+activate m1
+click
+dialog add $(windows_path "$work/large.bin")
+dialog ok
+mail m1 to someone@example.org
+mail m1 subject "Cut and resumed under Wine"
+send m1
+close m1
+SIM
+dwl_exe sim "$(windows_path "$work/queue.sim")" > "$work/sim.txt" 2>&1 || fail "dwl.exe sim: $(cat "$work/sim.txt")"
+mapfile -t queued < <(ls "$queue")
+[ "${#queued[@]}" -eq 1 ] || fail "not one queue file but: ${queued[*]}"
+email_id=${queued[0]%.txt}
+
+agent_exe() { "$wine_run" "$windows_bin/TransferAgent.exe" --server "127.0.0.1:$port" -o; }
+agent_exe > "$work/first-agent.txt" 2>&1 &
+first=$!
+stop_on_exit "$first"
+wait_until 60 eval '[ -n "$(find "$work/store/files" -type f ! -name "*.txt" -size +0c 2> /dev/null)" ]' ||
+  fail "no upload began in 60 s: $(cat "$work/first-agent.txt")"
+kill -STOP "$dwl_server_pid"
+kill -KILL "$first"
+wait "$first" 2> /dev/null || true
+kill -CONT "$dwl_server_pid"
+partial=$(find "$work/store/files" -type f ! -name '*.txt')
+held=$(stat -c %s "$partial")
+[ "$held" -lt $((64 * 1048576)) ] || fail "the file was whole before the kill"
+[ -f "$queue/$email_id.txt" ] || fail "the killed agent's queue file is gone"
+
+agent_exe > "$work/second-agent.txt" 2>&1 || fail "the second agent exited $?: $(cat "$work/second-agent.txt")"
+grep -q "^e-mail $email_id finished" "$work/server.txt" || fail "the server did not finish the e-mail: $(cat "$work/server.txt")"
+[ "$(find "$work/store/files" -type f ! -name '*.txt' | wc -l)" -eq 1 ] || fail "the file was sent anew, not resumed"
+cmp -s "$partial" "$work/large.bin" || fail "the server's copy differs from the file"
+[ -z "$(ls -A "$queue")" ] || fail "the queue still holds: $(ls "$queue")"
+echo "resumed at byte $held of $((64 * 1048576)) under Wine; the server's copy is byte-identical"
