@@ -22,9 +22,9 @@ class MailProcessorTest : public ::testing::Test {
   std::shared_ptr<MailProcessor> processor;
 };
 
-// The identifier's form shows in the dwl sim scenarios' queue files.
-TEST_F(MailProcessorTest, StartsInTheDocumentsFolderWithANewIdentifier) {
-  EXPECT_EQ(processor->getBrowsePath(), host.platform.Path("documents"));
+// The identifier's form shows in the dwl sim scenarios' queue files; the
+// first folder in FrmFilesTest.
+TEST_F(MailProcessorTest, EachWindowHasANewIdentifier) {
   host.outlook->Open("m2", sim::SimOutlook::ItemKind::Mail, false, true);
   EXPECT_NE(frmAddIn::Instance()->Slot(1)->GetEmail()->get_ID(), processor->GetEmail()->get_ID())
       << "each window its own";

@@ -2,13 +2,13 @@
 // Test time moves the agent's and the client's waits on; sockets run for
 // real. The shell tests beside it run the programs themselves (watching the
 // queue and a mended login in watch_test.sh, a queue file named otherwise in
-// resume_after_kill_test.sh).
+// resume_after_kill_test.sh, a file changed after its upload began in
+// changed_file_test.sh).
 #include "apps/agent/TransferAgent.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <filesystem>
 #include <sstream>
 
 #include "mail/EmailQueue.h"
@@ -24,18 +24,12 @@ class TransferAgentTest : public testing::LoopbackServerFixture {
  protected:
   TransferAgentTest() { options.quietTime = 100ms; }
 
-  void StartServer() { LoopbackServerFixture::StartServer(platform.eventLoop.Context()); }
-
   // Queues an e-mail with files of the given sizes.
-  void Queue(const std::string& id, std::vector<std::size_t> sizes) {
-    auto email = std::make_shared<Email>();
-    email->set_ID(id);
+  void Queue(const std::string& id, const std::vector<std::size_t>& sizes) {
+    std::vector<std::string> contents;
+    for (const std::size_t size : sizes) contents.push_back(RandomBytes(size, static_cast<unsigned>(contents.size())));
+    auto email = EmailWith(id, contents);
     email->AddRecipient("r@example.org");
-    for (std::size_t i = 0; i < sizes.size(); ++i) {
-      std::string bytes(sizes[i], '\0');
-      for (std::size_t b = 0; b < bytes.size(); ++b) bytes[b] = static_cast<char>(b * 7 + i);
-      email->AddAttachment(testing::AttachedFile(platform.Path(id + "-" + std::to_string(i) + ".bin"), bytes));
-    }
     EmailQueue::Instance()->AddEmail(email);
   }
 
@@ -54,8 +48,6 @@ class TransferAgentTest : public testing::LoopbackServerFixture {
     ASSERT_TRUE(agent->Done()) << shown.str();
   }
 
-  // Whether the agent said it waits to connect again.
-  bool Waiting() const { return shown.str().find("connecting again") != std::string::npos; }
   std::vector<std::string> QueueFiles() { return testing::FileNames(settings->getMailQueueDirectory()); }
   std::vector<std::string> FailedFiles() {
     return testing::FileNames(settings->getApplicationDirectory() + "Failed/");
@@ -65,10 +57,9 @@ class TransferAgentTest : public testing::LoopbackServerFixture {
   }
   // The bytes of the one file of e-mail `id` on the server.
   std::string ServerFile(const std::string& id) {
-    const auto record = testing::ReadCrLfLines(options.store + "/emails/" + id + ".txt");
-    EXPECT_EQ(std::count(record.begin(), record.end(), "<Attachment>"), 1);
-    const auto file = std::find(record.begin(), record.end(), "<Attachment>");
-    return file == record.end() ? "(none)" : testing::ReadBytes(options.store + "/files/" + file[1]);
+    const std::vector<std::string> files = Recorded(id, "Attachment");
+    EXPECT_EQ(files.size(), 1u);
+    return files.empty() ? "(none)" : testing::ReadBytes(server->Store().AttachmentPath(files[0]));
   }
 
 #ifdef _WIN32
@@ -101,25 +92,6 @@ TEST_F(TransferAgentTest, UploadsTheOldestFirstAndLeavesWhenTheQueueIsEmpty) {
   EXPECT_EQ(Count("NEWM"), 2);
   EXPECT_EQ(Count("NEWA"), 3);
   EXPECT_FALSE(lock.IsRunning()) << "the mark goes with the agent";
-}
-
-// A file that changes while the agent waits to connect again after a cut is
-// sent afresh, never resumed: resuming would put new bytes after old ones.
-// (changed_file_test.sh changes one between two agents.)
-TEST_F(TransferAgentTest, AFileChangedAfterItsUploadBeganIsSentAfresh) {
-  options.cutOnceAfterFileBytes = 1048576;
-  StartServer();
-  Queue("EDIT-1", {3 * 1048576});
-  const std::string path = platform.Path("EDIT-1-0.bin");
-  const std::string newBytes(2 * 1048576, 'n');
-  RunAgent([&] {
-    if (!Waiting() || testing::ReadBytes(path) == newBytes) return;
-    const auto before = std::filesystem::last_write_time(path);
-    testing::WriteBytes(path, newBytes);
-    std::filesystem::last_write_time(path, before + 2s);
-  });
-  EXPECT_TRUE(QueueFiles().empty() && FailedFiles().empty()) << shown.str();
-  EXPECT_TRUE(ServerFile("EDIT-1") == newBytes) << "the server's file is not the new content";
 }
 
 // The file is whole on the server after the first attempt; every later one
@@ -172,22 +144,6 @@ TEST_F(TransferAgentTest, AnUploadCutAgainAndAgainResumesAndIsNotGivenUpWhileItA
   EXPECT_EQ(std::count(words.begin(), words.end(), "NEWM"), 1) << "the e-mail is resumed, not sent anew";
   EXPECT_EQ(std::count(words.begin(), words.end(), "NEWA"), 1);
   EXPECT_TRUE(ServerFile("CUTS-1") == testing::ReadBytes(platform.Path("CUTS-1-0.bin"))) << "the file differs";
-}
-
-// After "too large" the agent says QUIT to a server that neither answers nor
-// closes: TransferAgent -o must still leave, and the e-mail go to Failed.
-TEST_F(TransferAgentTest, AServerSilentAfterTooLargeCannotKeepTheAgent) {
-  options.script = [](const std::string& word, int) -> std::optional<std::string> {
-    if (word == "NEWM" || word == "RESM") return "320 E-mail too large";
-    if (word == "QUIT") return "";  // neither an answer nor a close
-    return std::nullopt;
-  };
-  StartServer();
-  Queue("HOSTILE-320", {2000});
-  RunAgent();
-  EXPECT_LE(seconds, ServerCommunicator::kReplyTimeOutSeconds + 3) << shown.str();
-  EXPECT_EQ(FailedFiles(), std::vector<std::string>{"HOSTILE-320.txt"});
-  EXPECT_TRUE(QueueFiles().empty());
 }
 
 TEST(ProgressDisplayTest, TheBarKeepsItsColumns) {

@@ -47,7 +47,6 @@ class RawClient : public std::enable_shared_from_this<RawClient> {
     pending_ += bytes;
     if (writing_.empty()) WriteNext();
   }
-  std::size_t LineCount() const { return lines; }
   std::string Line(std::size_t index) const {
     std::istringstream in(received);
     std::string line;
@@ -84,16 +83,6 @@ std::string Lines(const std::vector<std::string>& lines) {
   return text;
 }
 
-// The one-line values of `tag` in a tagged file of the store.
-std::vector<std::string> Values(const std::string& path, const std::string& tag) {
-  const std::vector<std::string> lines = testing::ReadCrLfLines(path);
-  std::vector<std::string> values;
-  for (std::size_t i = 0; i + 1 < lines.size(); ++i) {
-    if (lines[i] == "<" + tag + ">") values.push_back(lines[i + 1]);
-  }
-  return values;
-}
-
 const std::string kZeroBlock(protocol::kZeroBlockSize, '\0');
 
 class ServerLimitsTest : public testing::LoopbackServerFixture {
@@ -102,30 +91,28 @@ class ServerLimitsTest : public testing::LoopbackServerFixture {
     options.timers = &platform.eventLoop;
     options.quietTime = 20ms;
   }
-  void StartServer() { LoopbackServerFixture::StartServer(platform.eventLoop.Context()); }
   bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = 20s) {
     return platform.eventLoop.RunUntil(done, limit);
   }
   // Runs what is ready now: the replies written, the closes seen.
   void Settle() {
-    for (int i = 0; i < 100 && platform.eventLoop.Poll() > 0; ++i) {
-    }
+    for (int i = 0; i < 100 && platform.eventLoop.Poll() > 0; ++i) {}
   }
   std::shared_ptr<RawClient> Connect(int receiveBuffer = 0, bool read = true) {
     auto client = std::make_shared<RawClient>(platform.eventLoop.Context(), server->Port(), receiveBuffer);
     if (read) {
       client->Read();
-      EXPECT_TRUE(RunUntil([&] { return client->LineCount() == 1 || client->closed; }));
+      EXPECT_TRUE(RunUntil([&] { return client->lines == 1 || client->closed; }));
     }
     return client;
   }
   // Sends the lines and waits for `replies` more reply lines; returns them.
   std::vector<std::string> Say(RawClient& client, const std::vector<std::string>& lines, std::size_t replies) {
-    const std::size_t before = client.LineCount();
+    const std::size_t before = client.lines;
     client.Send(Lines(lines));
-    EXPECT_TRUE(RunUntil([&] { return client.LineCount() >= before + replies || client.closed; }));
+    EXPECT_TRUE(RunUntil([&] { return client.lines >= before + replies || client.closed; }));
     std::vector<std::string> said;
-    for (std::size_t i = before; i < client.LineCount(); ++i) said.push_back(client.Line(i));
+    for (std::size_t i = before; i < client.lines; ++i) said.push_back(client.Line(i));
     return said;
   }
   static std::vector<std::string> Codes(const std::vector<std::string>& replies) {
@@ -148,7 +135,6 @@ class ServerLimitsTest : public testing::LoopbackServerFixture {
     replies.insert(replies.end(), more.begin(), more.end());
     return replies;
   }
-  std::string Record(const std::string& id) { return server->Store().EmailPath(id); }
 };
 
 TEST_F(ServerLimitsTest, RepliesTheClientDoesNotReadStopTheReadingUntilTheyDrain) {
@@ -163,7 +149,7 @@ TEST_F(ServerLimitsTest, RepliesTheClientDoesNotReadStopTheReadingUntilTheyDrain
   EXPECT_LT(server->Transcript().size(), commands);
 
   client->Read();
-  ASSERT_TRUE(RunUntil([&] { return client->LineCount() == commands + 1; }, 60s));
+  ASSERT_TRUE(RunUntil([&] { return client->lines == commands + 1; }, 60s));
   std::string expected = "220 Dropwell transfer server ready\r\n";
   for (std::size_t i = 0; i < commands; ++i) expected += "530 Please log in\r\n";
   EXPECT_TRUE(client->received == expected) << "a reply lost, doubled or out of order";
@@ -186,7 +172,7 @@ TEST_P(EmailLimitTest, NothingBeyondALimitIsKept) {
   auto client = WithEmail("E1");
   const LimitCase& limit = GetParam();
   EXPECT_EQ(Codes(Say(*client, limit.lines, limit.codes.size())), limit.codes);
-  EXPECT_EQ(Values(Record("E1"), limit.tag), limit.kept);
+  EXPECT_EQ(Recorded("E1", limit.tag), limit.kept);
 }
 
 INSTANTIATE_TEST_SUITE_P(
@@ -205,16 +191,16 @@ TEST_F(ServerLimitsTest, RecipientsAddedOneByOneReadAsAWholeRecordDoes) {
   StartServer();
   auto client = WithEmail("E1");
   Say(*client, {"SUBJ s", "RECP a", "RECP b"}, 3);
-  EXPECT_EQ(Values(Record("E1"), "Recipient"), (std::vector<std::string>{"a", "b"}));
-  EXPECT_EQ(Values(Record("E1"), "Finished"), std::vector<std::string>{"False"});
+  EXPECT_EQ(Recorded("E1", "Recipient"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Recorded("E1", "Finished"), std::vector<std::string>{"False"});
   Say(*client, {"PASS p"}, 1);  // written whole
-  EXPECT_EQ(Values(Record("E1"), "Recipient"), (std::vector<std::string>{"a", "b"}));
+  EXPECT_EQ(Recorded("E1", "Recipient"), (std::vector<std::string>{"a", "b"}));
 
   // The next attempt starts from nothing: its first recipient is not added
   // to the last attempt's record.
   auto again = WithEmail("E1");
   EXPECT_EQ(Codes(Say(*again, {"RECP c", "RECP d"}, 2)), (std::vector<std::string>{"350", "350"}));
-  EXPECT_EQ(Values(Record("E1"), "Recipient"), (std::vector<std::string>{"c", "d"}));
+  EXPECT_EQ(Recorded("E1", "Recipient"), (std::vector<std::string>{"c", "d"}));
 }
 
 TEST_F(ServerLimitsTest, AConnectionSilentForTheIdleTimeIsClosed) {
@@ -239,7 +225,7 @@ TEST_F(ServerLimitsTest, ConnectionsBeyondTheMostAreTurnedAwayWithOneLine) {
   auto third = Connect();
   ASSERT_TRUE(RunUntil([&] { return third->closed; }));
   EXPECT_EQ(Codes({third->Line(0)}), std::vector<std::string>{"554"});
-  EXPECT_EQ(third->LineCount(), 1u);
+  EXPECT_EQ(third->lines, 1u);
   EXPECT_EQ(server->Connections(), 2u);
   first->Close();
   ASSERT_TRUE(RunUntil([&] { return server->Connections() == 1; }));
@@ -303,19 +289,19 @@ TEST_F(ServerLimitsTest, RefusedLoginsAreAnsweredLateAndTheLastClosesTheConnecti
   auto guesser = Connect();
   guesser->Send(Lines({"LOGN alice, a", "LOGN alice, b", "LOGN alice, c", "HELO"}));
   Settle();
-  EXPECT_EQ(guesser->LineCount(), 1u);
+  EXPECT_EQ(guesser->lines, 1u);
   auto other = Connect();
   EXPECT_EQ(Codes(Say(*other, {"HELO"}, 1)), std::vector<std::string>{"250"}) << "others are not kept waiting";
   for (std::size_t refusals = 1; refusals <= 3; ++refusals) {
     platform.AdvanceTime(999ms);
     Settle();
-    EXPECT_EQ(guesser->LineCount(), refusals);
+    EXPECT_EQ(guesser->lines, refusals);
     platform.AdvanceTime(1ms);
-    ASSERT_TRUE(RunUntil([&] { return guesser->LineCount() == refusals + 1; }));
+    ASSERT_TRUE(RunUntil([&] { return guesser->lines == refusals + 1; }));
     EXPECT_EQ(guesser->Line(refusals), "530 Login refused");
   }
   EXPECT_TRUE(RunUntil([&] { return guesser->closed; }));
-  EXPECT_EQ(guesser->LineCount(), 4u) << "HELO after the third refusal is not answered";
+  EXPECT_EQ(guesser->lines, 4u) << "HELO after the third refusal is not answered";
 }
 
 struct ResumeCase {

@@ -1,9 +1,7 @@
 // The transfer client against the reference server, over loopback, on one loop.
+// A server that cannot write a file: tests/agent/server_write_fault_test.sh.
 #include <gtest/gtest.h>
-#include <sys/resource.h>
 
-#include <csignal>
-#include <random>
 #include <sstream>
 
 #include "tests/apps/LoopbackServerFixture.h"
@@ -16,18 +14,9 @@ namespace {
 using namespace std::chrono_literals;
 using Lines = std::vector<std::string>;
 
-std::string RandomBytes(std::size_t size, unsigned stream) {
-  std::mt19937 generator(stream);
-  std::string bytes(size, '\0');
-  for (char& byte : bytes) byte = static_cast<char>(generator());
-  return bytes;
-}
-
 class TransferServerTest : public testing::LoopbackServerFixture {
  protected:
   TransferServerTest() { options.quietTime = 300ms; }
-
-  void StartServer() { LoopbackServerFixture::StartServer(platform.eventLoop.Context()); }
 
   // A client with its socket and owner.
   struct Client {
@@ -56,41 +45,15 @@ class TransferServerTest : public testing::LoopbackServerFixture {
     ASSERT_TRUE(RunUntil([&] { return c.owner.lost || c.owner.finished; }));
   }
 
-  std::shared_ptr<EmailAttachment> File(const std::string& name, const std::string& bytes) {
-    return testing::AttachedFile(platform.Path(name), bytes);
-  }
-
-  std::shared_ptr<Email> Message(const std::vector<std::shared_ptr<EmailAttachment>>& files) {
-    auto email = std::make_shared<Email>();
-    email->set_ID("4711-" + std::to_string(++emails));
-    email->set_Subject("Plans");
-    for (const auto& file : files) email->AddAttachment(file);
-    return email;
-  }
-
-  std::string Stored(const std::shared_ptr<EmailAttachment>& attachment) {
-    return testing::ReadBytes(server->Store().AttachmentPath(attachment->get_ID()));
-  }
-
-  // The values of the e-mail's record on the server under `tag`.
-  Lines Recorded(const std::shared_ptr<Email>& email, const std::string& tag) {
-    const Lines record = testing::ReadCrLfLines(server->Store().EmailPath(email->get_ID()));
-    Lines values;
-    for (std::size_t i = 0; i + 1 < record.size(); ++i) {
-      if (record[i] == "<" + tag + ">") values.push_back(record[i + 1]);
-    }
-    return values;
-  }
-
-  int emails = 0;
 };
 
 TEST_F(TransferServerTest, AnEmailWithFourFilesArrivesWhole) {
   StartServer();
   const std::string big = RandomBytes(5 * 1048576 + 1, 1);
   const std::string exact = RandomBytes(1460, 2);
-  auto files = std::vector{File("empty.bin", ""), File("one.bin", "1"), File("exact.bin", exact), File("big.bin", big)};
-  auto email = Message(files);
+  const Lines sent = {"", "1", exact, big};
+  auto email = EmailWith("FOUR", sent);
+  email->set_Subject("Plans");
   email->set_Password("download");
   email->AddRecipient("a@example.org");
   email->AddRecipient("b@example.org");
@@ -105,52 +68,46 @@ TEST_F(TransferServerTest, AnEmailWithFourFilesArrivesWhole) {
   EXPECT_EQ(Lines(c.owner.seen.end() - 2, c.owner.seen.end()), (Lines{"EmailFinished(5, 4)", "DisconnectedFromServer"}));
   EXPECT_EQ(server->Transcript(), (Lines{"HELO", "LOGN", "NEWM", "NEWA", "FINA", "NEWA", "FINA", "NEWA", "FINA", "NEWA",
                                          "FINA", "SUBJ", "PASS", "RECP", "RECP", "BODY", "FINB", "FINM", "QUIT"}));
-  EXPECT_EQ(Stored(files[0]), "");
-  EXPECT_EQ(Stored(files[1]), "1");
-  EXPECT_EQ(Stored(files[2]), exact);
-  EXPECT_TRUE(Stored(files[3]) == big) << "the 5 MiB file differs";
-  EXPECT_EQ(Recorded(email, "Subject"), Lines{"Plans"});
-  EXPECT_EQ(Recorded(email, "Password"), Lines{"download"});
-  EXPECT_EQ(Recorded(email, "Recipient"), (Lines{"a@example.org", "b@example.org"}));
-  EXPECT_EQ(Recorded(email, "BodyLine"), (Lines{"Hello,", "here are the plans.", "Bob"}));
+  for (std::size_t i = 0; i < sent.size(); ++i) {
+    EXPECT_TRUE(Stored(email->get_attachments()[i]) == sent[i]) << "file " << i << " differs";
+  }
+  EXPECT_EQ(Recorded("FOUR", "Subject"), Lines{"Plans"});
+  EXPECT_EQ(Recorded("FOUR", "Password"), Lines{"download"});
+  EXPECT_EQ(Recorded("FOUR", "Recipient"), (Lines{"a@example.org", "b@example.org"}));
+  EXPECT_EQ(Recorded("FOUR", "BodyLine"), (Lines{"Hello,", "here are the plans.", "Bob"}));
 }
 
-TEST_F(TransferServerTest, AnUploadCutAfter1MiBResumesOnTheNextConnectionAlsoAfterTheServerRestarts) {
-  for (const bool restart : {false, true}) {
-    SCOPED_TRACE(restart);
-    server.reset();
-    options.cutOnceAfterFileBytes = 1048576;
-    StartServer();
-    const std::string big = RandomBytes(3 * 1048576 + 77, restart ? 4 : 3);
-    auto file = File(restart ? "restart.bin" : "big.bin", big);
-    auto email = Message({file});
-    Client c;
-    Connect(c);
-    Upload(c, email);
-    ASSERT_FALSE(c.owner.finished);
-    ASSERT_FALSE(file->get_ID().empty()) << "the server gave the file its id";
-    const std::uint64_t held = server->Store().AttachmentSize(file->get_ID());
-    EXPECT_GE(held, 1048576u);
-    EXPECT_LT(held, big.size());
-    if (restart) {
-      server.reset();  // a new server on the same store, without the cut
-      options.cutOnceAfterFileBytes.reset();
-      StartServer();
-    }
-    Connect(c);
-    Upload(c, email);
-    ASSERT_TRUE(c.owner.finished);
-    const Lines transcript = server->Transcript();
-    EXPECT_EQ(Lines(transcript.end() - 5, transcript.end()), (Lines{"NEWM", "RESA", "FINA", "SUBJ", "FINM"}));
-    EXPECT_TRUE(Stored(file) == big) << "the resumed file differs";
-  }
+// (On the same server: EmailUploaderTest.)
+TEST_F(TransferServerTest, AnUploadCutAfter1MiBResumesAfterTheServerRestarts) {
+  options.cutOnceAfterFileBytes = 1048576;
+  StartServer();
+  const std::string big = RandomBytes(3 * 1048576 + 77, 4);
+  auto email = EmailWith("CUT", {big});
+  const auto file = email->get_attachments()[0];
+  Client c;
+  Connect(c);
+  Upload(c, email);
+  ASSERT_FALSE(c.owner.finished);
+  ASSERT_FALSE(file->get_ID().empty()) << "the server gave the file its id";
+  const std::uint64_t held = server->Store().AttachmentSize(file->get_ID());
+  EXPECT_GE(held, 1048576u);
+  EXPECT_LT(held, big.size());
+  server.reset();  // a new server on the same store, without the cut
+  options.cutOnceAfterFileBytes.reset();
+  StartServer();
+  Connect(c);
+  Upload(c, email);
+  ASSERT_TRUE(c.owner.finished);
+  const Lines transcript = server->Transcript();
+  EXPECT_EQ(Lines(transcript.end() - 5, transcript.end()), (Lines{"NEWM", "RESA", "FINA", "SUBJ", "FINM"}));
+  EXPECT_TRUE(Stored(file) == big) << "the resumed file differs";
 }
 
 TEST_F(TransferServerTest, AnEmailFinishedBeforeIsAnsweredAgainButNotDeliveredTwice) {
   std::ostringstream report;
   options.report = &report;
   StartServer();
-  auto email = Message({File("a.bin", "abc")});
+  auto email = EmailWith("AGAIN", {"abc"});
   email->AddRecipient("r@example.org");
   Client first;
   Connect(first);
@@ -176,38 +133,35 @@ TEST_F(TransferServerTest, FilesHoldingTheEndMarkerArriveWhole) {
   StartServer();
   std::string pieceEnd = RandomBytes(3000, 5);
   pieceEnd.replace(1460 - 6, 6, "FINA\r\n");  // the first piece ends like the marker
-  auto files = std::vector{File("piece.bin", pieceEnd), File("ends.bin", "dataFINA\r\n"), File("only.bin", "FINA\r\n")};
+  const Lines sent = {pieceEnd, "dataFINA\r\n", "FINA\r\n"};
+  auto email = EmailWith("MARKER", sent);
   Client c;
   Connect(c);
-  Upload(c, Message(files));
+  Upload(c, email);
   ASSERT_TRUE(c.owner.finished) << ::testing::PrintToString(c.owner.seen);
-  EXPECT_EQ(Stored(files[0]), pieceEnd);
-  EXPECT_EQ(Stored(files[1]), "dataFINA\r\n");
-  EXPECT_EQ(Stored(files[2]), "FINA\r\n");
+  for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(Stored(email->get_attachments()[i]), sent[i]);
 }
 
 TEST_F(TransferServerTest, ServesSeveralConnectionsAtOnce) {
   StartServer();
-  const std::string first = RandomBytes(2 * 1048576, 6);
-  const std::string second = RandomBytes(3 * 1048576, 7);
-  auto one = File("first.bin", first);
-  auto two = File("second.bin", second);
+  auto one = EmailWith("ONE", {RandomBytes(2 * 1048576, 6)});
+  auto two = EmailWith("TWO", {RandomBytes(3 * 1048576, 7)});
   Client a;
   Client b;
   Connect(a);
   Connect(b);
   EXPECT_EQ(server->Connections(), 2u);
-  a.client.SendEmail(Message({one}));
-  b.client.SendEmail(Message({two}));
+  a.client.SendEmail(one);
+  b.client.SendEmail(two);
   ASSERT_TRUE(RunUntil([&] { return (a.owner.finished && b.owner.finished) || a.owner.lost || b.owner.lost; }));
   EXPECT_TRUE(a.owner.finished && b.owner.finished);
-  EXPECT_TRUE(Stored(one) == first);
-  EXPECT_TRUE(Stored(two) == second);
+  EXPECT_TRUE(Stored(one->get_attachments()[0]) == RandomBytes(2 * 1048576, 6));
+  EXPECT_TRUE(Stored(two->get_attachments()[0]) == RandomBytes(3 * 1048576, 7));
 }
 
 TEST_F(TransferServerTest, BodyLinesThatLookLikeCommandsArriveAsBodyLines) {
   StartServer();
-  auto email = Message({});
+  auto email = EmailWith("BODY", {});
   email->AddRecipient("a@example.org");
   email->set_Body("FINB\r\nFINB \r\nRECP x@example.org\r\nFINM\r\nFINB  \r\nlast");
   Client c;
@@ -215,61 +169,9 @@ TEST_F(TransferServerTest, BodyLinesThatLookLikeCommandsArriveAsBodyLines) {
   Upload(c, email);
   ASSERT_TRUE(c.owner.finished) << ::testing::PrintToString(c.owner.seen);
   EXPECT_EQ(server->Transcript(), (Lines{"HELO", "LOGN", "NEWM", "SUBJ", "RECP", "BODY", "FINB", "FINM"}));
-  EXPECT_EQ(Recorded(email, "Recipient"), Lines{"a@example.org"});
-  EXPECT_EQ(Recorded(email, "BodyLine"), (Lines{"FINB", "FINB ", "RECP x@example.org", "FINM", "FINB  ", "last"}));
-}
-
-// Files the process writes cannot grow past `bytes` while it lives; a write
-// beyond fails (EFBIG) instead of raising SIGXFSZ.
-class FileSizeLimit {
- public:
-  explicit FileSizeLimit(rlim_t bytes) {
-    ::getrlimit(RLIMIT_FSIZE, &before_);
-    signal_ = std::signal(SIGXFSZ, SIG_IGN);
-    rlimit limit = before_;
-    limit.rlim_cur = bytes;
-    ::setrlimit(RLIMIT_FSIZE, &limit);
-  }
-  ~FileSizeLimit() {
-    ::setrlimit(RLIMIT_FSIZE, &before_);
-    std::signal(SIGXFSZ, signal_);
-  }
-  FileSizeLimit(const FileSizeLimit&) = delete;
-  FileSizeLimit& operator=(const FileSizeLimit&) = delete;
-
- private:
-  rlimit before_{};
-  void (*signal_)(int) = nullptr;
-};
-
-TEST_F(TransferServerTest, AFileTheServerCannotWriteIsAFailedUploadThatResumesLater) {
-  StartServer();
-  const std::string bytes = RandomBytes(4096 + 500, 8);
-  auto file = File("limited.bin", bytes);
-  auto email = Message({file});
-  Client c;
-  {
-    const FileSizeLimit limit(4096);
-    Connect(c);
-    Upload(c, email);  // the file stops at the limit: the server cuts
-    ASSERT_FALSE(c.owner.finished);
-    ASSERT_FALSE(file->get_ID().empty());
-    EXPECT_EQ(server->Store().AttachmentSize(file->get_ID()), 4096u);
-    Connect(c);
-    c.owner.Take();
-    Upload(c, email);  // the last 500 bytes fail as the server closes the file
-    EXPECT_FALSE(c.owner.finished);
-    const Lines seen = c.owner.Take();
-    ASSERT_EQ(seen.size(), 4u) << ::testing::PrintToString(seen);
-    EXPECT_EQ(seen[2], "AttachmentFinished(limited.bin)");
-    EXPECT_NE(seen[3].find("limited.bin: 552 "), std::string::npos) << "refused when the file ended: " << seen[3];
-    EXPECT_EQ(server->Store().AttachmentSize(file->get_ID()), 4096u);
-  }
-  c.client.CancelTransfer();
-  Connect(c);
-  Upload(c, email);
-  ASSERT_TRUE(c.owner.finished) << ::testing::PrintToString(c.owner.seen);
-  EXPECT_TRUE(Stored(file) == bytes);
+  EXPECT_EQ(Recorded("BODY", "Recipient"), Lines{"a@example.org"});
+  EXPECT_EQ(Recorded("BODY", "BodyLine"),
+            (Lines{"FINB", "FINB ", "RECP x@example.org", "FINM", "FINB  ", "last"}));
 }
 
 }  // namespace

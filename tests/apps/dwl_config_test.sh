@@ -32,8 +32,11 @@ expected=$'<UserName>\n*\n</UserName>\n<Password>\n*\n</Password>\n<MinimalFileS
 actual=$(tr -d '\r' < "$cfg" | sed '2s/^[0-9A-F]\{40,\}$/*/; 5s/^[0-9A-F]\{40,\}$/*/')
 [ "$actual" = "$expected" ] || fail "settings.cfg reads: $actual"
 
-"$dwl" config set min-file-size 12 || fail "set min-file-size exited $?"
-"$dwl" config show | grep -qx 'MinimalFileSize:      12' || fail "min-file-size not kept"
+"$dwl" config set min-file-size -5 || fail "set min-file-size exited $?"
+"$dwl" config set progress-popup false || fail "set progress-popup exited $?"
+"$dwl" config show > "$work/show.txt" || fail "show exited $?"
+grep -qx 'MinimalFileSize:      -5' "$work/show.txt" || fail "min-file-size not kept: $(cat "$work/show.txt")"
+grep -qx 'DisplayProgressPopup: False' "$work/show.txt" || fail "progress-popup not kept: $(cat "$work/show.txt")"
 "$dwl" config show | grep -qx 'User name:            alice' || fail "account lost by a later save"
 
 # --help on standard output; wrong usage (more in DwlConfigTest.cpp) exits 2, a failure 1.

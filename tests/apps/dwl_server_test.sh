@@ -56,9 +56,11 @@ done
 tr -d '\r' < "$work/store/emails/$id.txt" | grep -qx 'a@example.org' || fail "no recipient in the record"
 [ "$(stat -c %a "$work/store/emails/$id.txt")" = 600 ] || fail "the record is readable by others"
 
-# A wrong password and a too large e-mail fail with one clear line.
+# A wrong password (at once, not tried again) and a too large e-mail fail with
+# one clear line.
 upload() { "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$@"; }
 expect_exit 1 'Login information not correct' upload "$work/marker.txt" <<< wrong
+! grep -q 'connecting again' "$work/err.txt" || fail "a refused login was tried again: $(cat "$work/err.txt")"
 head -c 10000001 /dev/zero > "$work/large.bin"
 expect_exit 1 'refuses an e-mail of this size' upload "$work/large.bin" <<< secret
 

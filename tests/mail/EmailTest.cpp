@@ -60,8 +60,9 @@ TEST_F(EmailTest, SizeIsReadFromDiskAndCachedUntilAsked) {
   EXPECT_EQ(empty.Size(), 5) << "a total of 0 is never cached";
 }
 
-// A file whose upload began and that changes afterwards starts afresh; one
-// that stayed, one never begun and one that is gone keep their ids.
+// A file whose upload began and that changes afterwards starts afresh (a
+// resumed upload keeps what its first attempt noted); one that stayed, one
+// never begun and one that is gone keep their ids.
 TEST_F(EmailTest, OnlyFilesChangedSinceTheirUploadBeganStartAfresh) {
   struct Case {
     const char* what;
@@ -79,6 +80,7 @@ TEST_F(EmailTest, OnlyFilesChangedSinceTheirUploadBeganStartAfresh) {
       {"same bytes, older time", [&](EmailAttachment& f) { touch(f, -1s); }, true},
       {"larger", [&](EmailAttachment& f) { resize(f, 101); }, true},
       {"noted in half", [](EmailAttachment& f) { f.set_UploadModified(std::nullopt); }, true},
+      {"larger, then resumed", [&](EmailAttachment& f) { resize(f, 150); f.NoteUploadStart(); }, true},
       {"gone", [](EmailAttachment& f) { std::filesystem::remove(f.get_FilePath()); }, false},
       {"never begun, then changed",
        [&](EmailAttachment& f) { f.set_UploadSize({}); f.set_UploadModified({}); resize(f, 50); }, false},
@@ -104,15 +106,6 @@ TEST_F(EmailTest, OnlyFilesChangedSinceTheirUploadBeganStartAfresh) {
     }
     EXPECT_EQ(email.Size(), FileSizeOrZero(file->get_FilePath())) << "every file is measured again";
   }
-}
-
-TEST_F(EmailTest, AResumedFileKeepsWhatItsFirstAttemptNoted) {
-  auto file = FileOf("kept.bin", 10);
-  file->NoteUploadStart();
-  std::filesystem::resize_file(file->get_FilePath(), 20);
-  file->NoteUploadStart();
-  EXPECT_EQ(file->get_UploadSize(), 10u);
-  EXPECT_TRUE(file->ChangedSinceUploadBegan());
 }
 
 // The transfer client sends a file afresh when its size no longer is the one
