@@ -32,6 +32,10 @@ std::optional<std::string> ScriptedConsole::ReadSecretLine(const std::string& pr
   return line;
 }
 
+std::string TestPlatform::Path(const std::string& relative) const {
+  return Utf8((root_ / Native(relative)).make_preferred());
+}
+
 TestPlatform::TestPlatform() {
   // A new folder of the test's own; create_directory says whether it was new.
   std::random_device random;
@@ -74,8 +78,17 @@ void TestPlatform::AdvanceTime(std::chrono::milliseconds by) {
   eventLoop.Poll();
 }
 
+std::filesystem::path Native(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
+std::string Utf8(const std::filesystem::path& path) {
+  const std::u8string text = path.u8string();
+  return std::string(text.begin(), text.end());
+}
+
 std::string ReadBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(Native(path), std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);
   std::ostringstream bytes;
   bytes << in.rdbuf();
@@ -83,7 +96,7 @@ std::string ReadBytes(const std::string& path) {
 }
 
 void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
+  std::ofstream out(Native(path), std::ios::binary | std::ios::trunc);
   out << bytes;
   if (!out) throw std::runtime_error("cannot write " + path);
 }
@@ -102,8 +115,8 @@ std::vector<std::string> ReadCrLfLines(const std::string& path) {
 std::vector<std::string> FileNames(const std::string& folder) {
   std::vector<std::string> names;
   std::error_code missing;
-  for (const auto& entry : std::filesystem::directory_iterator(folder, missing)) {
-    if (entry.is_regular_file()) names.push_back(entry.path().filename().string());
+  for (const auto& entry : std::filesystem::directory_iterator(Native(folder), missing)) {
+    if (entry.is_regular_file()) names.push_back(Utf8(entry.path().filename()));
   }
   std::sort(names.begin(), names.end());
   return names;
@@ -115,6 +128,5 @@ std::shared_ptr<EmailAttachment> AttachedFile(const std::string& path, const std
   attachment->set_FilePath(path);
   return attachment;
 }
-
 
 }  // namespace dwl::testing

@@ -86,7 +86,8 @@ class TestPlatform {
 
   // The sandbox folder, and paths in it.
   const std::filesystem::path& Root() const { return root_; }
-  std::string Path(const std::string& relative) const { return (root_ / relative).string(); }
+  // UTF-8, with the system's separators.
+  std::string Path(const std::string& relative) const;
   // "<sandbox>/appdata": the application-data folder the shell reports.
   std::string AppData() const { return Path("appdata"); }
   // "<sandbox>/module": the module folder, with temp/logs and temp/UserData.
@@ -135,6 +136,9 @@ template <class Action>
   return ::testing::AssertionFailure() << "no error, expected " << number;
 }
 
+// A UTF-8 path as the standard library takes it, and back.
+std::filesystem::path Native(const std::string& utf8);
+std::string Utf8(const std::filesystem::path& path);
 // Whole-file helpers for checking what the code wrote.
 std::string ReadBytes(const std::string& path);
 void WriteBytes(const std::string& path, const std::string& bytes);

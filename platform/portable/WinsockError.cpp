@@ -9,20 +9,21 @@
 namespace dwl::portable {
 
 int WinsockNumber(const std::error_code& error) {
-  if (error.category() == asio::error::get_netdb_category() ||
-      error.category() == asio::error::get_addrinfo_category()) {
-    return wsk::kHostNotFound;
-  }
   if (error.category() == asio::error::get_misc_category()) {
     // The peer ended the connection while we still expected data.
     return error.value() == asio::error::eof ? wsk::kConnectionReset : wsk::kNetworkDown;
   }
 #ifdef _WIN32
-  // Windows reports the Windows Sockets numbers themselves.
+  // Windows reports the Windows Sockets numbers themselves, a name not found
+  // included (Asio's name-lookup categories are the system's there).
   const bool winsock = error.value() >= 10000 && error.value() < 12000;
   if (error.category() == asio::error::get_system_category() && winsock) return error.value();
   return wsk::kNetworkDown;
 #else
+  if (error.category() == asio::error::get_netdb_category() ||
+      error.category() == asio::error::get_addrinfo_category()) {
+    return wsk::kHostNotFound;
+  }
   switch (error.value()) {
     case EINTR: return wsk::kInterrupted;
     case EACCES:

@@ -51,7 +51,7 @@ TEST_F(FrmFilesTest, AddingRemembersTheFolderAndACancelledAddingRefreshesTheTota
   Open();
   Choose({File("a.bin", 1), File("a.bin", 1)});
   EXPECT_EQ(host.fileDialogs.lastRequest.initialDirectory, host.platform.Path("documents"));
-  EXPECT_EQ(processor->getBrowsePath(), host.platform.Root().string() + "/");
+  EXPECT_EQ(processor->getBrowsePath(), host.platform.Path(""));
 
   host.fileDialogs.nextChoice.reset();
   processor->AddAttachment(File("behind.bin", 5));  // added elsewhere: shows in the totals

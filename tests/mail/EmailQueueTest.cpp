@@ -83,7 +83,9 @@ TEST_F(EmailQueueTest, ReadsBackWhatItWroteWithOneMoreLineBreakInTheBody) {
   full->AddRecipient("cc@example.org");
   queue->AddEmail(NewEmail("X1"));
   queue->AddEmail(full);  // replaces the first file of the ID
+#ifndef _WIN32  // (the Windows file system's own tests check its owner-only files)
   EXPECT_EQ(testing::Mode(QueueFile("X1")), 0600u) << "the file holds the download password";
+#endif
   auto empty = NewEmail("X2");
   empty->set_EmailSource(-3);
   queue->AddEmail(empty);
@@ -149,7 +151,7 @@ TEST_F(EmailQueueTest, AnEmptyOrMissingQueue) {
   EXPECT_TRUE(ThrowsError(errc::kFileNotFound, [&] { queue->MostRecentEmail(); }))
       << "its creation time is looked up by the ID, which it lacks";
 
-  queue->setQueuePath(platform.Path("gone") + "/");
+  queue->setQueuePath(platform.Path("gone/"));
   EXPECT_THROW(queue->RemoveAllEmails(), Error);
   EXPECT_THROW(queue->AddEmail(NewEmail("X1")), Error);
   EXPECT_EQ(FileNames(appFolder), std::vector<std::string>{"settings.cfg"}) << "no file left over";
@@ -172,6 +174,7 @@ TEST_F(EmailQueueTest, RemovingDeletesWhatItCanAndSizeMeasuresWhatIsLeft) {
   EXPECT_EQ(queue->getEmails().size(), 3u);
   queue->RemoveAllEmails();
   EXPECT_EQ(FileNames(queueFolder), std::vector<std::string>{"X1.txt"}) << "the read-only one stays";
+  std::filesystem::permissions(QueueFile("X1"), std::filesystem::perms::owner_all);
   std::filesystem::remove(QueueFile("X1"));
   queue->AddEmail(NewEmail("X3", {{"new.bin", 10}, {"gone.bin", 5}}));
   EXPECT_EQ(queue->Size(), 15) << "an emptied list is read again, not the e-mails before";
@@ -247,7 +250,7 @@ TEST_F(EmailQueueTest, AFileIsWrittenBesideTheQueueAndMovedInWholeOrNotAtAll) {
   auto email = NewEmail("X1");
   queue->AddEmail(email);
   ASSERT_EQ(files.opened.size(), 1u);
-  EXPECT_EQ(files.opened[0].substr(0, files.opened[0].rfind('/') + 1), appFolder)
+  EXPECT_EQ(files.opened[0].substr(0, files.opened[0].rfind(files.Separator()) + 1), appFolder)
       << "TransferAgent reads every file in the queue folder";
   const std::string before = ReadBytes(QueueFile("X1"));
   platform.transferAgent.starts.clear();

@@ -37,7 +37,7 @@ TEST_F(CodePageRefusalTest, TheDialogAddsOnlyTheFilesWhoseNamesFit) {
   const ScopedPlatform installed = Western();
   host.ConnectAddIn();
   host.outlook->Open("m1", sim::SimOutlook::ItemKind::Mail, false, true);
-  const std::shared_ptr<MailProcessor> processor = frmAddIn::Instance()->Slot(0);
+  std::shared_ptr<MailProcessor> processor = frmAddIn::Instance()->Slot(0);
   const std::shared_ptr<frmFiles> dialog = frmFiles::Instance();
   dialog->InitializeInterface(processor);
   const std::string fits = host.platform.Path("böb.bin");
@@ -80,7 +80,9 @@ TEST_F(CodePageRefusalTest, DwlConfigRefusesAnAccountItCannotStore) {
             std::string::npos) << err.str();
   platform.console.lines = {"Łaska"};
   EXPECT_EQ(cli::RunDwl({"config", "set-account", "böb"}, out, err), cli::kFailure);
-  EXPECT_FALSE(std::filesystem::exists(platform.AppData() + "/Dropwell/settings.cfg"));
+  AppSettings::ReleaseInstance();
+  AppSettings::Instance()->RefreshSettings();
+  EXPECT_EQ(AppSettings::Instance()->getUsername(), "") << "nothing was stored";
 }
 
 }  // namespace
