@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # TransferAgent.exe under Wine uploads what dwl.exe queued to the Linux
-# server; killed in the middle of the file, the next agent resumes it and the
+# server; cut off in the middle of the file, it resumes the file and the
 # server's copy is byte-identical.
 source "$(dirname "$0")/lib.sh" "$1" "$2"
 
@@ -28,24 +28,28 @@ mapfile -t queued < <(ls "$queue")
 [ "${#queued[@]}" -eq 1 ] || fail "not one queue file but: ${queued[*]}"
 email_id=${queued[0]%.txt}
 
-agent_exe() { "$wine_run" "$windows_bin/TransferAgent.exe" --server "127.0.0.1:$port" -o; }
-agent_exe > "$work/first-agent.txt" 2>&1 &
-first=$!
-stop_on_exit "$first"
-wait_until 60 eval '[ -n "$(find "$work/store/files" -type f ! -name "*.txt" -size +0c 2> /dev/null)" ]' ||
-  fail "no upload began in 60 s: $(cat "$work/first-agent.txt")"
-kill -STOP "$dwl_server_pid"
-kill -KILL "$first"
-wait "$first" 2> /dev/null || true
-kill -CONT "$dwl_server_pid"
-partial=$(find "$work/store/files" -type f ! -name '*.txt')
+# The server goes down in the middle of the file and comes back on the same
+# port with the same store: the agent connects again and resumes. (Killing
+# the agent instead would not end its connection: Wine's server keeps a
+# killed program's socket open.)
+"$wine_run" "$windows_bin/TransferAgent.exe" --server "127.0.0.1:$port" -o > "$work/agent.txt" 2>&1 &
+agent_pid=$!
+stop_on_exit "$agent_pid"
+stored() { find "$work/store/files" -type f ! -name '*.txt' "$@" 2> /dev/null; }
+wait_until 60 eval '[ -n "$(stored -size +0c)" ]' || fail "no upload began in 60 s: $(cat "$work/agent.txt")"
+kill -KILL "$dwl_server_pid"
+wait "$dwl_server_pid" 2> /dev/null || true
+partial=$(stored)
 held=$(stat -c %s "$partial")
-[ "$held" -lt $((64 * 1048576)) ] || fail "the file was whole before the kill"
-[ -f "$queue/$email_id.txt" ] || fail "the killed agent's queue file is gone"
-
-agent_exe > "$work/second-agent.txt" 2>&1 || fail "the second agent exited $?: $(cat "$work/second-agent.txt")"
+[ "$held" -lt $((64 * 1048576)) ] || fail "the file was whole before the cut"
+start_dwl_server "$linux_bin/dwl" "$work/store" --port "$port" --user tester --password "pass word" ||
+  fail "the server did not start again"
+wait_until 120 exited "$agent_pid" || fail "the agent did not finish in 120 s: $(cat "$work/agent.txt")"
+code=0
+wait "$agent_pid" || code=$?
+[ "$code" -eq 0 ] || fail "the agent exited $code: $(cat "$work/agent.txt")"
 grep -q "^e-mail $email_id finished" "$work/server.txt" || fail "the server did not finish the e-mail: $(cat "$work/server.txt")"
-[ "$(find "$work/store/files" -type f ! -name '*.txt' | wc -l)" -eq 1 ] || fail "the file was sent anew, not resumed"
+[ "$(stored | wc -l)" -eq 1 ] || fail "the file was sent anew, not resumed"
 cmp -s "$partial" "$work/large.bin" || fail "the server's copy differs from the file"
 [ -z "$(ls -A "$queue")" ] || fail "the queue still holds: $(ls "$queue")"
 echo "resumed at byte $held of $((64 * 1048576)) under Wine; the server's copy is byte-identical"

@@ -2,7 +2,6 @@
 # settings.cfg written by dwl.exe under Wine reads on Linux and the other way
 # round; in code page 1252 "böb" round-trips and a name with "Ł" is refused.
 source "$(dirname "$0")/lib.sh" "$1" "$2"
-export LANG=en_US.UTF-8  # Wine's ANSI code page: 1252
 
 user_name() { sed -n 's/^User name: *//p' "$1" | tr -d '\r'; }
 echo "secret one" | dwl_exe config set-account alice > "$work/out.txt" 2>&1 || fail "dwl.exe: $(cat "$work/out.txt")"
