@@ -68,29 +68,5 @@ TEST_F(CTimeoutTest, APeriodBeyond32BitMillisecondsIsAnOverflow) {
   EXPECT_EQ(ticks, 1);
 }
 
-// A system without timers to give.
-class NoTimersLoop : public EventLoop {
- public:
-  std::unique_ptr<PeriodicTimer> NewTimer(std::function<void()>) override {
-    throw Error(errc::kOutOfMemory, "NoTimersLoop", "no timers");
-  }
-  std::unique_ptr<TcpSocket> NewTcpSocket() override { return nullptr; }
-  bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds) override { return done(); }
-};
-
-TEST(CTimeoutWithoutTimers, NeedsALoopToBeCreatedAndATimerToStart) {
-  testing::TestPlatform platform;
-  Platform services = platform.services;
-  NoTimersLoop loop;
-  services.eventLoop = &loop;
-  const ScopedPlatform withoutTimers(services);
-  CTimeout timer;
-  timer.TimeOutValue(1);
-  EXPECT_TRUE(testing::ThrowsError(CTimeout::kCannotCreateTimer, [&] { timer.StartTimer(); }));
-  services.eventLoop = nullptr;
-  const ScopedPlatform withoutLoop(services);
-  EXPECT_TRUE(testing::ThrowsError(CTimeout::kCannotCreateTimerWindow, [] { CTimeout another; }));
-}
-
 }  // namespace
 }  // namespace dwl
