@@ -43,19 +43,4 @@ void Broken(const char* file, int line, const std::string& what) {
   std::abort();
 }
 
-std::string Shown(std::string_view text) {
-  std::string shown;
-  for (const char c : text) {
-    const auto byte = static_cast<unsigned char>(c);
-    if (byte >= 0x20 && byte < 0x7f && byte != '\\') {
-      shown.push_back(c);
-    } else {
-      char escaped[8];
-      std::snprintf(escaped, sizeof escaped, "\\x%02X", byte);
-      shown += escaped;
-    }
-  }
-  return shown;
-}
-
 }  // namespace dwl::fuzz

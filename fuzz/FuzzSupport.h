@@ -50,8 +50,8 @@ inline std::string Text(const std::uint8_t* data, std::size_t size) {
 // Prints what broke, with the values involved, and aborts.
 [[noreturn]] void Broken(const char* file, int line, const std::string& what);
 
-// `text` with every byte outside printable ASCII as \xNN, for messages.
-std::string Shown(std::string_view text);
+// `text` quoted, with every byte outside printable ASCII escaped, for messages.
+inline std::string Shown(std::string_view text) { return ::testing::PrintToString(std::string(text)); }
 
 }  // namespace dwl::fuzz
 

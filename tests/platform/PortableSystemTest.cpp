@@ -4,27 +4,21 @@
 
 #include <gtest/gtest.h>
 
-#include <filesystem>
-
 #include "tests/TestPlatform.h"
 
 namespace dwl {
 namespace {
 
-// The module folder shows in the dwl sim scenarios (the agent's path).
+// The module folder shows in the dwl sim scenarios (the agent's path); the
+// application-data folder of a new account ($HOME/.config, made when missing)
+// in tests/apps/dwl_config_test.sh.
 TEST(PortableShellTest, SpecialFoldersFollowTheXdgVariables) {
   testing::TestPlatform sandbox;
   portable::PortableShell shell;
   testing::ScopedEnvironment home("HOME", sandbox.Path("home"));
-  testing::ScopedEnvironment config("XDG_CONFIG_HOME", std::nullopt);
+  testing::ScopedEnvironment config("XDG_CONFIG_HOME", sandbox.Path("cfg") + "//");
   testing::ScopedEnvironment documents("XDG_DOCUMENTS_DIR", std::nullopt);
-  std::filesystem::create_directories(sandbox.Path("home"));
-  EXPECT_EQ(shell.SpecialFolder(csidl::kAppData), sandbox.Path("home/.config"));
-  EXPECT_TRUE(std::filesystem::is_directory(sandbox.Path("home/.config")))
-      << "a new account's application-data folder is made";
   EXPECT_EQ(shell.SpecialFolder(csidl::kPersonal), sandbox.Path("home/Documents"));
-
-  config.Set(sandbox.Path("cfg") + "//");
   documents.Set(sandbox.Path("docs") + "/");
   EXPECT_EQ(shell.SpecialFolder(csidl::kAppData), sandbox.Path("cfg"));
   EXPECT_EQ(shell.SpecialFolder(csidl::kPersonal), sandbox.Path("docs"));

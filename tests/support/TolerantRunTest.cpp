@@ -36,8 +36,6 @@ TEST(TolerantRunTest, AnyExceptionBecomesAnErrorAndAFailingLogSinkDoesNotEscape)
   ASSERT_TRUE(quiet.HasPending());
   EXPECT_EQ(quiet.Pending()->Number(), errc::kUnknown);
   EXPECT_EQ(quiet.Pending()->Description(), "boom");
-  quiet.Checkpoint(1);  // no sink: cleared quietly
-  EXPECT_FALSE(quiet.HasPending());
 
   TolerantRun failing("op", [](const std::string&) { throw Error(61, "log", "Disk full"); });
   failing.Run([] { throw Error(53, "x", "File not found"); });

@@ -16,11 +16,8 @@ namespace dwl::testing {
 class ScriptedSocket : public TcpSocket {
  public:
   void SetEvents(TcpSocketEvents* receiver) override { events = receiver; }
-  void ResetLocalPort() override { ++resets; }
-  void Connect(const std::string& host, std::uint16_t port) override {
-    connects.push_back(host + ":" + std::to_string(port));
-    state = SocketState::Connecting;
-  }
+  void ResetLocalPort() override {}
+  void Connect(const std::string&, std::uint16_t) override { state = SocketState::Connecting; }
   void SendText(const std::string& text) override { Send(text, true); }
   void SendBytes(std::string bytes) override { Send(bytes, false); }
   std::string GetData() override { return std::exchange(incoming, ""); }
@@ -55,10 +52,8 @@ class ScriptedSocket : public TcpSocket {
   SocketState state = SocketState::Closed;
   std::vector<std::string> sent;
   std::vector<bool> asText;  // for each of `sent`
-  std::vector<std::string> connects;
   std::string incoming;
   int closes = 0;
-  int resets = 0;
   int failSendsWith = 0;  // a send throws this number while it is not 0
   int failedSends = 0;
 
