@@ -1,6 +1,8 @@
 #include "apps/addin/Registration.h"
 
 #include <initializer_list>
+#include <memory>
+#include <type_traits>
 
 #include "addin/Connect.h"
 #include "platform/win32/WideText.h"
@@ -8,21 +10,11 @@
 namespace dwl::addin {
 namespace {
 
-class RegistryKey {
- public:
-  RegistryKey() = default;
-  ~RegistryKey() {
-    if (key_ != nullptr) RegCloseKey(key_);
-  }
-  RegistryKey(const RegistryKey&) = delete;
-  RegistryKey& operator=(const RegistryKey&) = delete;
-
-  HKEY* Receive() { return &key_; }
-  HKEY Get() const { return key_; }
-
- private:
-  HKEY key_ = nullptr;
+// An open registry key, closed with its owner.
+struct KeyCloser {
+  void operator()(HKEY key) const { RegCloseKey(key); }
 };
+using OpenKey = std::unique_ptr<std::remove_pointer_t<HKEY>, KeyCloser>;
 
 // A failure the caller stops at.
 struct Stop {
@@ -36,13 +28,13 @@ std::wstring OutlookAddinKey() {
 }
 
 void SetValue(const std::wstring& key, const wchar_t* name, DWORD type, const void* data, DWORD bytes) {
-  RegistryKey opened;
-  LSTATUS status = RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr,
-                                   opened.Receive(), nullptr);
-  if (status == ERROR_SUCCESS) {
-    status = RegSetValueExW(opened.Get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
-  }
+  HKEY created = nullptr;
+  const LSTATUS status =
+      RegCreateKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, nullptr, 0, KEY_SET_VALUE, nullptr, &created, nullptr);
   if (status != ERROR_SUCCESS) throw Stop{status};
+  const OpenKey opened(created);
+  const LSTATUS written = RegSetValueExW(opened.get(), name, 0, type, static_cast<const BYTE*>(data), bytes);
+  if (written != ERROR_SUCCESS) throw Stop{written};
 }
 
 // `name` nullptr is the key's default value.
@@ -58,18 +50,18 @@ bool Gone(LSTATUS status) { return status == ERROR_SUCCESS || status == ERROR_FI
 
 // Deletes `values` of `key`, then the key if nothing else is left in it.
 void RemoveOurs(const std::wstring& key, std::initializer_list<const wchar_t*> values) {
-  RegistryKey opened;
-  const LSTATUS status =
-      RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, opened.Receive());
+  HKEY found = nullptr;
+  const LSTATUS status = RegOpenKeyExW(HKEY_CURRENT_USER, key.c_str(), 0, KEY_SET_VALUE | KEY_QUERY_VALUE, &found);
   if (status == ERROR_FILE_NOT_FOUND) return;
   if (status != ERROR_SUCCESS) throw Stop{status};
+  const OpenKey opened(found);
   for (const wchar_t* value : values) {
-    const LSTATUS deleted = RegDeleteValueW(opened.Get(), value);
+    const LSTATUS deleted = RegDeleteValueW(opened.get(), value);
     if (!Gone(deleted)) throw Stop{deleted};
   }
   DWORD subkeys = 0;
   DWORD others = 0;
-  const LSTATUS counted = RegQueryInfoKeyW(opened.Get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
+  const LSTATUS counted = RegQueryInfoKeyW(opened.get(), nullptr, nullptr, nullptr, &subkeys, nullptr, nullptr,
                                            &others, nullptr, nullptr, nullptr, nullptr);
   if (counted != ERROR_SUCCESS) throw Stop{counted};
   if (subkeys != 0 || others != 0) return;
