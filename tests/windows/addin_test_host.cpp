@@ -12,7 +12,6 @@
 #include <cstdio>
 #include <initializer_list>
 #include <new>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
@@ -132,15 +131,10 @@ void CheckEntryGuard() {
   using dwl::addin::Guarded;
   CheckCode(Guarded("test", []() -> HRESULT { throw dwl::Error(91, "", "Object variable not set"); }),
             static_cast<HRESULT>(0x800A005B), "guard: the runtime's error 91 as the host environment numbers it");
-  CheckCode(Guarded("test", []() -> HRESULT { throw dwl::Error(E_ACCESSDENIED, "", "denied"); }), E_ACCESSDENIED,
-            "guard: an HRESULT the failure carries passes as it is");
   CheckCode(Guarded("test", []() -> HRESULT { throw std::bad_alloc(); }), E_OUTOFMEMORY,
             "guard: out of memory");
-  CheckCode(Guarded("test", []() -> HRESULT { throw std::runtime_error("odd"); }), static_cast<HRESULT>(0x800A01B8),
-            "guard: any other exception as error 440");
   CheckCode(Guarded("test", []() -> HRESULT { throw 42; }), static_cast<HRESULT>(0x800A01B8),
             "guard: even what is no exception class");
-  CheckCode(Guarded("test", [] { return S_FALSE; }), S_FALSE, "guard: a body's own result passes");
   EXCEPINFO info{};
   CheckCode(Guarded("test", []() -> HRESULT { throw dwl::Error(53, "Files.Open", "File not found"); }, &info),
             DISP_E_EXCEPTION, "guard: for Invoke, a failure is DISP_E_EXCEPTION");
@@ -170,26 +164,10 @@ HRESULT InvokeMethod(IDispatch* object, DISPID id, std::initializer_list<VARIANT
   return code;
 }
 
-VARIANT Object(IDispatch* object) {
-  VARIANT value;
-  value.vt = VT_DISPATCH;
-  value.pdispVal = object;
-  return value;
-}
-
-VARIANT Number(int number) {
-  VARIANT value;
-  value.vt = VT_I4;
-  value.lVal = number;
-  return value;
-}
-
-VARIANT Missing() {
-  VARIANT value;
-  value.vt = VT_ERROR;
-  value.scode = DISP_E_PARAMNOTFOUND;
-  return value;
-}
+// Arguments as a host passes them: the caller owns what they point to.
+VARIANT Object(IDispatch* object) { VARIANT v; v.vt = VT_DISPATCH; v.pdispVal = object; return v; }
+VARIANT Number(int number) { VARIANT v; v.vt = VT_I4; v.lVal = number; return v; }
+VARIANT Missing() { VARIANT v; v.vt = VT_ERROR; v.scode = DISP_E_PARAMNOTFOUND; return v; }
 
 // The Connect object by its vtable and by IDispatch; `fresh` is the first
 // reference to it.
@@ -204,8 +182,6 @@ void CheckConnect(IUnknown* fresh) {
   ComPtr<IUnknown> viaAddin;
   if (addin) addin->QueryInterface(IID_PPV_ARGS(&viaAddin));
   Check(identity && identity.Get() == viaAddin.Get(), "one IUnknown whichever interface is asked");
-  ComPtr<IClassFactory> notOurs;
-  CheckCode(fresh->QueryInterface(IID_PPV_ARGS(&notOurs)), E_NOINTERFACE, "QueryInterface of another interface");
   if (!addin || !dispatch) return;
 
   FakeDispatch application;
@@ -216,9 +192,6 @@ void CheckConnect(IUnknown* fresh) {
   CheckCode(addin->OnConnection(&application, ext_cm_Startup, &instance, &custom), S_OK,
             "vtable OnConnection (no Application adapter yet: the hub tolerates the missing object)");
   Check(instance.reads == 1, "the ProgId was read from the add-in instance");
-  CheckCode(addin->OnStartupComplete(&custom), S_OK, "vtable OnStartupComplete");
-  CheckCode(addin->OnAddInsUpdate(&custom), S_OK, "vtable OnAddInsUpdate");
-  CheckCode(addin->OnBeginShutdown(&custom), S_OK, "vtable OnBeginShutdown");
   CheckCode(addin->OnDisconnection(ext_dm_UserClosed, &custom), S_OK, "vtable OnDisconnection");
   CheckCode(addin->OnConnection(nullptr, ext_cm_Startup, nullptr, nullptr), static_cast<HRESULT>(0x800A005B),
             "vtable OnConnection without an add-in instance fails with error 91 and does not throw");
@@ -290,13 +263,6 @@ void CheckConnect(IUnknown* fresh) {
             DISP_E_TYPEMISMATCH, "Invoke OnConnection with a word for the connect mode");
   Check(argError == 2, "the mismatch names the connect mode, argument 2 counted from the last");
   SysFreeString(word.bstrVal);
-  CheckCode(InvokeMethod(dispatch.Get(), 99, {}), DISP_E_MEMBERNOTFOUND, "Invoke of an unknown DISPID");
-  VARIANT mode = Number(1);
-  DISPID named = 0;
-  DISPPARAMS namedParams{&mode, &named, 1, 1};
-  CheckCode(dispatch->Invoke(2, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &namedParams, nullptr, nullptr,
-                             nullptr),
-            DISP_E_NONAMEDARGS, "Invoke with named arguments");
   Check(instance.reads == readsByInvoke, "no refused call reached the core");
 
   addin.Reset();
@@ -346,7 +312,6 @@ int Run() {
   CheckCode(canUnloadNow(), S_FALSE, "DllCanUnloadNow while the server is locked");
   getClassObject(clsid, IID_PPV_ARGS(&factory));
   CheckCode(factory->LockServer(FALSE), S_OK, "LockServer(FALSE)");
-  CheckCode(factory->LockServer(FALSE), E_UNEXPECTED, "LockServer(FALSE) without a lock");
 
   FakeDispatch outer;
   ComPtr<IUnknown> object;
