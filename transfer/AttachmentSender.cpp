@@ -12,9 +12,9 @@ std::uint64_t AttachmentSender::Open(const std::string& path) {
   Close();
   file_ = ThePlatform().files->OpenBinaryForReading(path);
   try {
-    const std::uint64_t length = file_->Length();
+    openedLength_ = file_->Length();
     zeroBlockDue_ = true;
-    return length;
+    return openedLength_;
   } catch (...) {
     Close();
     throw;
@@ -31,8 +31,14 @@ bool AttachmentSender::SendNext() {
   std::string piece;
   try {
     if (file_ == nullptr) throw Error(errc::kInvalidCall, "AttachmentSender", "No file is open");
-    // The length is read anew each time: the file may have changed.
+    // The length is read anew each time: the file may have changed. One
+    // that got shorter would reach the server cut and count as sent whole.
     const std::uint64_t length = file_->Length();
+    if (length < openedLength_) {
+      throw Error(errc::kInputPastEndOfFile, "AttachmentSender",
+                  "The file got shorter while it was sent (" + std::to_string(length) + " of " +
+                      std::to_string(openedLength_) + " bytes)");
+    }
     if (length > next_) {
       piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length - next_, protocol::kPieceSize)));
       file_->ReadAt(next_, piece.data(), piece.size());

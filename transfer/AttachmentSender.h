@@ -35,8 +35,9 @@ class AttachmentSender {
   void ResumeAfter(std::uint64_t held);
   // Sends the zero block the first time after Open, and the next piece of
   // the file, if any. True when the file's last byte is out: the file is
-  // closed then. Throws dwl::Error when the file cannot be read (nothing is
-  // sent then, and the file is closed).
+  // closed then. Throws dwl::Error when the file cannot be read or is
+  // shorter than when it was opened (nothing is sent then, and the file is
+  // closed).
   bool SendNext();
   // The end marker, after the last SendNext.
   void SendEnd();
@@ -55,6 +56,7 @@ class AttachmentSender {
   Send send_;
   std::unique_ptr<BinaryReader> file_;
   std::uint64_t next_ = 0;  // the offset of the next byte to send
+  std::uint64_t openedLength_ = 0;
   bool zeroBlockDue_ = false;
   std::int64_t bytesTransferred_ = 0;
   std::int64_t fileBytesSent_ = 0;

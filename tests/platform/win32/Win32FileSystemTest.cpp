@@ -1,15 +1,13 @@
 #include "platform/win32/Win32FileSystem.h"
 
+// Before <windows.h>: Asio needs <winsock2.h> first.
+#include "tests/TestPlatform.h"
+
 #include <windows.h>
 
 #include <aclapi.h>
-#include <objbase.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <functional>
-#include <sstream>
 
 #include <gtest/gtest.h>
 
@@ -17,28 +15,14 @@
 #include "platform/portable/Utf8CodePage.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32CodePage.h"
+#include "platform/win32/Win32Shell.h"
 
 namespace dwl::win32 {
 namespace {
 
-long ErrorNumber(const std::function<void()>& action) {
-  try {
-    action();
-  } catch (const Error& error) {
-    return error.Number();
-  }
-  return 0;
-}
-
-std::string ReadBytes(const std::string& path) {
-  std::ostringstream bytes;
-  bytes << std::ifstream(std::filesystem::path(Wide(path)), std::ios::binary).rdbuf();
-  return bytes.str();
-}
-
-void WriteBytes(const std::string& path, const std::string& bytes) {
-  std::ofstream(std::filesystem::path(Wide(path)), std::ios::binary) << bytes;
-}
+using testing::ReadBytes;
+using testing::ThrowsError;
+using testing::WriteBytes;
 
 // Takes \\?\ paths, which std::filesystem does not.
 void RemoveTree(const std::wstring& folder) {
@@ -90,11 +74,7 @@ class Win32FileSystemTest : public ::testing::Test {
   Win32FileSystemTest() {
     wchar_t temp[MAX_PATH + 1] = {};
     GetTempPathW(MAX_PATH + 1, temp);
-    GUID guid{};
-    wchar_t name[40] = {};
-    EXPECT_EQ(CoCreateGuid(&guid), S_OK);
-    StringFromGUID2(guid, name, 40);
-    root_ = std::wstring(temp) + L"dwl-" + name;
+    root_ = std::wstring(temp) + L"dwl-" + Wide(Win32Shell().NewGuid());
     EXPECT_TRUE(CreateDirectoryW(root_.c_str(), nullptr));
   }
   ~Win32FileSystemTest() override { RemoveTree(L"\\\\?\\" + root_); }
@@ -124,7 +104,7 @@ TEST_F(Win32FileSystemTest, TextIsAnsiWithCrLfOnDiskAndReadWhateverTheTerminator
     while (!reader->AtEnd()) lines.push_back(reader->ReadLine());
     const std::vector<std::string> expected{"one", "two", "three", "four", "", longLine, longLine, "last"};
     EXPECT_EQ(lines, expected);
-    EXPECT_EQ(ErrorNumber([&] { reader->ReadLine(); }), errc::kInputPastEndOfFile);
+    EXPECT_TRUE(ThrowsError(errc::kInputPastEndOfFile, [&] { reader->ReadLine(); }));
   }
 }
 
@@ -142,9 +122,9 @@ TEST_F(Win32FileSystemTest, WritersAppendWholeLinesWhileOthersRead) {
   std::string bytes(6, '\0');
   reader->ReadAt(8, bytes.data(), bytes.size());
   EXPECT_EQ(bytes, "b\r\nc\r\n");
-  EXPECT_EQ(ErrorNumber([&] { reader->ReadAt(12, bytes.data(), 4); }), errc::kInputPastEndOfFile);
-  EXPECT_EQ(ErrorNumber([&] { reader->ReadAt(5ULL << 30, bytes.data(), 1); }), errc::kInputPastEndOfFile);
-  EXPECT_EQ(ErrorNumber([&] { fs.OpenBinaryForReading(Path("missing")); }), errc::kFileNotFound);
+  EXPECT_TRUE(ThrowsError(errc::kInputPastEndOfFile, [&] { reader->ReadAt(12, bytes.data(), 4); }));
+  EXPECT_TRUE(ThrowsError(errc::kInputPastEndOfFile, [&] { reader->ReadAt(5ULL << 30, bytes.data(), 1); }));
+  EXPECT_TRUE(ThrowsError(errc::kFileNotFound, [&] { fs.OpenBinaryForReading(Path("missing")); }));
 }
 
 // Opening a pipe does not block on Windows; it must not pass for a file either.
@@ -154,15 +134,15 @@ TEST_F(Win32FileSystemTest, OpensOnlyPlainDiskFiles) {
                                        PIPE_UNLIMITED_INSTANCES, 512, 512, 0, nullptr);
   ASSERT_NE(pipe, INVALID_HANDLE_VALUE);
   for (const std::string& path : {Utf8(root_), std::string("CON"), std::string("NUL"), pipeName}) {
-    EXPECT_EQ(ErrorNumber([&] { fs.OpenBinaryForReading(path); }), errc::kPathFileAccess) << path;
-    EXPECT_EQ(ErrorNumber([&] { fs.OpenTextForReading(path); }), errc::kPathFileAccess) << path;
+    EXPECT_TRUE(ThrowsError(errc::kPathFileAccess, [&] { fs.OpenBinaryForReading(path); })) << path;
+    EXPECT_TRUE(ThrowsError(errc::kPathFileAccess, [&] { fs.OpenTextForReading(path); })) << path;
   }
   CloseHandle(pipe);
 }
 
 TEST_F(Win32FileSystemTest, ListsFilesNotFoldersWithTheirNonAsciiAndLongNames) {
   const auto createInMissing = [&] { fs.CreateFolder(Path("missing\\child"), FileAccess::Shared); };
-  EXPECT_EQ(ErrorNumber(createInMissing), errc::kPathNotFound);
+  EXPECT_TRUE(ThrowsError(errc::kPathNotFound, createInMissing));
   std::string folder = Utf8(root_);
   for (int level = 0; level < 5; ++level) {  // past MAX_PATH
     folder += "\\" + std::string(58, 'd') + std::to_string(level) + "ł";
@@ -176,15 +156,15 @@ TEST_F(Win32FileSystemTest, ListsFilesNotFoldersWithTheirNonAsciiAndLongNames) {
   EXPECT_EQ(fs.ListFiles(folder), std::vector<std::string>{name});
   EXPECT_EQ(fs.ListFiles(folder + "\\"), std::vector<std::string>{name});
   EXPECT_EQ(fs.FileSize(name), 4u);
-  EXPECT_EQ(ErrorNumber([&] { fs.FileSize(folder + "\\sub"); }), errc::kFileNotFound);
-  EXPECT_EQ(ErrorNumber([&] { fs.ListFiles(folder + "\\nowhere"); }), errc::kPathNotFound);
+  EXPECT_TRUE(ThrowsError(errc::kFileNotFound, [&] { fs.FileSize(folder + "\\sub"); }));
+  EXPECT_TRUE(ThrowsError(errc::kPathNotFound, [&] { fs.ListFiles(folder + "\\nowhere"); }));
 }
 
 TEST_F(Win32FileSystemTest, MovesAndRemovesFilesButNotReadOnlyOnes) {
   const std::string path = Path("readonly.txt");
   WriteBytes(path, "keep");
   SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_READONLY);
-  EXPECT_EQ(ErrorNumber([&] { fs.RemoveFile(path); }), errc::kPathFileAccess);
+  EXPECT_TRUE(ThrowsError(errc::kPathFileAccess, [&] { fs.RemoveFile(path); }));
   EXPECT_TRUE(GetFileAttributesW(Wide(path).c_str()) & FILE_ATTRIBUTE_READONLY) << "left as it was";
   SetFileAttributesW(Wide(path).c_str(), FILE_ATTRIBUTE_NORMAL);
   WriteBytes(Path("new"), "new");
@@ -196,8 +176,8 @@ TEST_F(Win32FileSystemTest, MovesAndRemovesFilesButNotReadOnlyOnes) {
     fs.RemoveFile(path);
   }
   EXPECT_FALSE(fs.FileExists(path));
-  EXPECT_EQ(ErrorNumber([&] { fs.RemoveFile(path); }), errc::kFileNotFound);
-  EXPECT_EQ(ErrorNumber([&] { fs.RemoveFile(Utf8(root_)); }), errc::kPathFileAccess);
+  EXPECT_TRUE(ThrowsError(errc::kFileNotFound, [&] { fs.RemoveFile(path); }));
+  EXPECT_TRUE(ThrowsError(errc::kPathFileAccess, [&] { fs.RemoveFile(Utf8(root_)); }));
 }
 
 TEST_F(Win32FileSystemTest, PrivateFilesAndFoldersAdmitOnlyTheCurrentUser) {
@@ -235,7 +215,7 @@ TEST_F(Win32FileSystemTest, CreationIsLocalTimeAndModificationUtcNanoseconds) {
   EXPECT_LE(std::abs(LocalDateTime::DaysBetween({2021, 3, 4}, created)), 1);
   EXPECT_EQ(created.minute % 15, 6);
   EXPECT_EQ(created.second, 7);
-  EXPECT_EQ(ErrorNumber([&] { fs.CreationTime(Path("none")); }), errc::kFileNotFound);
+  EXPECT_TRUE(ThrowsError(errc::kFileNotFound, [&] { fs.CreationTime(Path("none")); }));
 }
 
 }  // namespace

@@ -1,0 +1,72 @@
+#include "apps/addin/HostAdapters.h"
+
+#include <wrl/client.h>
+
+#include <string>
+
+#include "apps/addin/ScopedVariant.h"
+#include "platform/win32/WideText.h"
+#include "platform/win32/Win32Error.h"
+
+namespace dwl::addin {
+namespace {
+
+constexpr const char* kProgIdSource = "AddInInstance.ProgId";
+
+// A failed host call, numbered by its HRESULT as the host environment
+// numbers automation errors.
+Error HostCallError(HRESULT code, const std::string& description) {
+  std::string text = description;
+  if (text.empty()) text = win32::Win32Error(static_cast<unsigned long>(code), kProgIdSource).Description();
+  return Error(static_cast<long>(code), kProgIdSource, text);
+}
+
+class DispatchAddInInstance final : public host::AddInInstance {
+ public:
+  explicit DispatchAddInInstance(IDispatch* object) : object_(object) {}
+
+  std::string ProgId() override {
+    wchar_t name[] = L"ProgId";
+    LPOLESTR names[] = {name};
+    DISPID id = DISPID_UNKNOWN;
+    const HRESULT found = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
+    if (FAILED(found)) throw HostCallError(found, "");
+    DISPPARAMS none{};
+    ScopedVariant value;
+    EXCEPINFO exception{};
+    HRESULT got = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
+                                  value.Receive(), &exception, nullptr);
+    std::string description;
+    if (got == DISP_E_EXCEPTION) {
+      if (exception.pfnDeferredFillIn != nullptr) exception.pfnDeferredFillIn(&exception);
+      if (exception.bstrDescription != nullptr) description = win32::Utf8(exception.bstrDescription);
+      if (FAILED(exception.scode)) got = exception.scode;
+      SysFreeString(exception.bstrSource);
+      SysFreeString(exception.bstrDescription);
+      SysFreeString(exception.bstrHelpFile);
+    }
+    if (FAILED(got)) throw HostCallError(got, description);
+    if (FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR))) {
+      throw Error(errc::kTypeMismatch, kProgIdSource, "Type mismatch");
+    }
+    const BSTR text = (*value).bstrVal;
+    return win32::Utf8(std::wstring_view(text, SysStringLen(text)));
+  }
+
+ private:
+  Microsoft::WRL::ComPtr<IDispatch> object_;
+};
+
+}  // namespace
+
+std::shared_ptr<host::Application> InterimHostAdapters::ApplicationFrom(IDispatch*) {
+  // The adapters of Outlook's object model are not written yet.
+  return nullptr;
+}
+
+std::shared_ptr<host::AddInInstance> InterimHostAdapters::AddInInstanceFrom(IDispatch* addInInst) {
+  if (addInInst == nullptr) return nullptr;
+  return std::make_shared<DispatchAddInInstance>(addInInst);
+}
+
+}  // namespace dwl::addin

@@ -1,0 +1,52 @@
+#include "apps/addin/ServerModule.h"
+
+#include <atomic>
+
+// Asio's Winsock first: it must come before <windows.h>.
+#include "platform/win32/Win32Platform.h"
+
+#include "apps/addin/HostAdapters.h"
+
+namespace dwl::addin {
+namespace {
+
+std::atomic<long> references{0};
+long locks = 0;
+// Not an owner with a destructor: should the host unload the DLL while
+// objects live, the platform (sockets, the console) must not be torn down
+// under the loader lock; the process is ending anyway.
+win32::Win32Platform* installed = nullptr;
+
+}  // namespace
+
+void ServerModule::AddReference() {
+  if (references.load() == 0 && installed == nullptr) installed = new win32::Win32Platform();
+  ++references;
+}
+
+void ServerModule::ReleaseReference() noexcept {
+  if (--references > 0) return;
+  delete installed;
+  installed = nullptr;
+}
+
+bool ServerModule::CanUnload() noexcept { return references.load() == 0; }
+
+void ServerModule::Lock() {
+  AddReference();
+  ++locks;
+}
+
+bool ServerModule::Unlock() noexcept {
+  if (locks == 0) return false;
+  --locks;
+  ReleaseReference();
+  return true;
+}
+
+HostAdapters& ServerModule::Adapters() {
+  static InterimHostAdapters adapters;
+  return adapters;
+}
+
+}  // namespace dwl::addin
