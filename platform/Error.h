@@ -23,6 +23,7 @@ inline constexpr long kInputPastEndOfFile = 62;
 inline constexpr long kPermissionDenied = 70;
 inline constexpr long kPathFileAccess = 75;
 inline constexpr long kPathNotFound = 76;
+inline constexpr long kMemberNotSupported = 438;  // "Object doesn't support this property or method"
 inline constexpr long kUnknown = 440;
 }  // namespace errc
 
