@@ -134,6 +134,35 @@ class SimComTest : public ::testing::Test {
   std::shared_ptr<sim::SimOutlook> outlook;
 };
 
+// Members with several arguments, to see them arrive in the caller's order.
+constexpr Member kJoinerMembers[] = {
+    {L"Join", 7, MemberKind::Method, 3},
+    {L"Note", 8, MemberKind::GetPut, 1},
+};
+
+class Joiner : public AutomationObject {
+ public:
+  Joiner() : AutomationObject(kJoinerMembers) {}
+
+ private:
+  ComVariant Call(const Member& member, bool put, std::span<const ComVariant> args) override {
+    if (member.id == 7) return ComVariant(args[0].ToText() + args[1].ToText() + args[2].ToText());
+    if (put) note_ = args[0].ToText() + "=" + args[1].ToText();
+    return ComVariant(note_);
+  }
+
+  std::string note_;
+};
+
+TEST_F(SimComTest, ArgumentsArriveInTheCallersOrderAsValues) {
+  DispatchObject joiner(AutomationObject::Make<Joiner>());
+  ComVariant byReference("b");
+  EXPECT_EQ(joiner.Call("join", "a", com::ByRef(byReference), 3).ToText(), "ab3");
+  joiner.Put("Note", "key", "value");
+  EXPECT_EQ(joiner.Get("Note", "key").ToText(), "key=value");
+  EXPECT_EQ(Failure([&] { joiner.Call("Join", "a", "b"); }).Number(), errc::kInvalidCall);
+}
+
 TEST_F(SimComTest, TheApplicationAndItsWindowsAnswerByOutlooksNames) {
   DispatchObject application = Application();
   EXPECT_EQ(application.Get("Version").ToText(), "11.0.8217");
