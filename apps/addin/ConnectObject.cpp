@@ -5,7 +5,7 @@
 #include <array>
 
 #include "apps/addin/EntryGuard.h"
-#include "apps/addin/ScopedVariant.h"
+#include "platform/win32/com/ComVariant.h"
 #include "support/TolerantRun.h"
 
 namespace dwl::addin {
@@ -46,16 +46,16 @@ bool ObjectArgument(VARIANT& argument, ComPtr<IDispatch>& object) {
     object.Reset();
     return true;
   }
-  ScopedVariant converted;
-  if (FAILED(VariantChangeType(converted.Get(), &argument, 0, VT_DISPATCH))) return false;
-  object = (*converted).pdispVal;
+  win32::com::ComVariant converted;
+  if (FAILED(VariantChangeType(converted.Receive(), &argument, 0, VT_DISPATCH))) return false;
+  object = converted.Get()->pdispVal;
   return true;
 }
 
 bool IntegerArgument(VARIANT& argument, int& value) {
-  ScopedVariant converted;
-  if (FAILED(VariantChangeType(converted.Get(), &argument, 0, VT_I4))) return false;
-  value = static_cast<int>((*converted).lVal);
+  win32::com::ComVariant converted;
+  if (FAILED(VariantChangeType(converted.Receive(), &argument, 0, VT_I4))) return false;
+  value = static_cast<int>(converted.Get()->lVal);
   return true;
 }
 

@@ -4,9 +4,9 @@
 
 #include <string>
 
-#include "apps/addin/ScopedVariant.h"
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Error.h"
+#include "platform/win32/com/ComVariant.h"
 
 namespace dwl::addin {
 namespace {
@@ -32,7 +32,7 @@ class DispatchAddInInstance final : public host::AddInInstance {
     const HRESULT found = object_->GetIDsOfNames(IID_NULL, names, 1, LOCALE_USER_DEFAULT, &id);
     if (FAILED(found)) throw HostCallError(found, "");
     DISPPARAMS none{};
-    ScopedVariant value;
+    win32::com::ComVariant value;
     EXCEPINFO exception{};
     HRESULT got = object_->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_PROPERTYGET, &none,
                                   value.Receive(), &exception, nullptr);
@@ -46,10 +46,10 @@ class DispatchAddInInstance final : public host::AddInInstance {
       SysFreeString(exception.bstrHelpFile);
     }
     if (FAILED(got)) throw HostCallError(got, description);
-    if (FAILED(VariantChangeType(value.Get(), value.Get(), 0, VT_BSTR))) {
+    if (FAILED(VariantChangeType(value.InOut(), value.InOut(), 0, VT_BSTR))) {
       throw Error(errc::kTypeMismatch, kProgIdSource, "Type mismatch");
     }
-    const BSTR text = (*value).bstrVal;
+    const BSTR text = value.Get()->bstrVal;
     return win32::Utf8(std::wstring_view(text, SysStringLen(text)));
   }
 

@@ -17,12 +17,12 @@
 
 #include "apps/addin/EntryGuard.h"
 #include "apps/addin/IDTExtensibility2.h"
-#include "apps/addin/ScopedVariant.h"
+#include "platform/win32/com/ComVariant.h"
 
 namespace {
 
 using Microsoft::WRL::ComPtr;
-using dwl::addin::ScopedVariant;
+using dwl::win32::com::ComVariant;
 
 int failures = 0;
 
@@ -152,7 +152,7 @@ HRESULT InvokeMethod(IDispatch* object, DISPID id, std::initializer_list<VARIANT
   std::vector<VARIANT> reversed(arguments.begin(), arguments.end());
   std::reverse(reversed.begin(), reversed.end());
   DISPPARAMS params{reversed.data(), nullptr, static_cast<UINT>(reversed.size()), 0};
-  ScopedVariant result;
+  ComVariant result;
   EXCEPINFO ignored{};
   UINT ignoredArg = 0;
   const HRESULT code = object->Invoke(id, IID_NULL, LOCALE_USER_DEFAULT, DISPATCH_METHOD, &params,
