@@ -101,7 +101,8 @@ TEST(Win32TransferAgentControlTest, StartsTheAgentFromAFolderWithBlanks) {
   fs::copy_file(ThisProgram(), folder / L"TransferAgent.exe");
   control.Start(Utf8(folder.wstring()) + "\\");
   const fs::path record = folder / L"started.txt";
-  for (int i = 0; i < 2000 && !fs::exists(record); ++i) {
+  // Up to a minute: a loaded machine starts a Wine process slowly.
+  for (int i = 0; i < 6000 && !fs::exists(record); ++i) {
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   }
   std::string commandLine;
