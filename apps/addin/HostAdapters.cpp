@@ -7,6 +7,7 @@
 #include "platform/win32/WideText.h"
 #include "platform/win32/Win32Error.h"
 #include "platform/win32/com/ComVariant.h"
+#include "platform/win32/outlook/OutlookApplication.h"
 
 namespace dwl::addin {
 namespace {
@@ -21,6 +22,9 @@ Error HostCallError(HRESULT code, const std::string& description) {
   return Error(static_cast<long>(code), kProgIdSource, text);
 }
 
+// Read here rather than by win32::outlook::AddInInstanceFrom: the host must
+// get a refused ProgId back as its own HRESULT, which DispatchObject numbers
+// 440 instead.
 class DispatchAddInInstance final : public host::AddInInstance {
  public:
   explicit DispatchAddInInstance(IDispatch* object) : object_(object) {}
@@ -59,12 +63,11 @@ class DispatchAddInInstance final : public host::AddInInstance {
 
 }  // namespace
 
-std::shared_ptr<host::Application> InterimHostAdapters::ApplicationFrom(IDispatch*) {
-  // The adapters of Outlook's object model are not written yet.
-  return nullptr;
+std::shared_ptr<host::Application> OutlookHostAdapters::ApplicationFrom(IDispatch* application) {
+  return win32::outlook::ApplicationFrom(application);
 }
 
-std::shared_ptr<host::AddInInstance> InterimHostAdapters::AddInInstanceFrom(IDispatch* addInInst) {
+std::shared_ptr<host::AddInInstance> OutlookHostAdapters::AddInInstanceFrom(IDispatch* addInInst) {
   if (addInInst == nullptr) return nullptr;
   return std::make_shared<DispatchAddInInstance>(addInInst);
 }

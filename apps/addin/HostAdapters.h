@@ -23,12 +23,9 @@ class HostAdapters {
   virtual std::shared_ptr<host::AddInInstance> AddInInstanceFrom(IDispatch* addInInst) = 0;
 };
 
-// What the add-in has until Outlook's object model is adapted: the add-in
-// instance's ProgId is read by late binding, but there is no Application
-// adapter yet. ApplicationFrom answers nullptr for every object, so the hub
-// meets a missing host object (error 91) and tolerates it as it tolerates
-// any: the add-in connects and follows no windows.
-class InterimHostAdapters final : public HostAdapters {
+// Outlook's own objects, read by late binding: the application through
+// platform/win32/outlook, the add-in instance's ProgId here.
+class OutlookHostAdapters final : public HostAdapters {
  public:
   std::shared_ptr<host::Application> ApplicationFrom(IDispatch* application) override;
   std::shared_ptr<host::AddInInstance> AddInInstanceFrom(IDispatch* addInInst) override;

@@ -45,7 +45,7 @@ bool ServerModule::Unlock() noexcept {
 }
 
 HostAdapters& ServerModule::Adapters() {
-  static InterimHostAdapters adapters;
+  static OutlookHostAdapters adapters;
   return adapters;
 }
 

@@ -62,6 +62,8 @@ class FakeDispatch : public IDispatch {
  public:
   virtual ~FakeDispatch() = default;
   ULONG References() const { return references_; }
+  // Names asked for: the hub reads the application's members by name.
+  int namesAsked = 0;
 
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override {
     if (riid == IID_IUnknown || riid == IID_IDispatch) {
@@ -81,6 +83,7 @@ class FakeDispatch : public IDispatch {
   }
   HRESULT STDMETHODCALLTYPE GetTypeInfo(UINT, LCID, ITypeInfo**) override { return DISP_E_BADINDEX; }
   HRESULT STDMETHODCALLTYPE GetIDsOfNames(REFIID, LPOLESTR*, UINT, LCID, DISPID*) override {
+    ++namesAsked;
     return DISP_E_UNKNOWNNAME;
   }
   HRESULT STDMETHODCALLTYPE Invoke(DISPID, REFIID, LCID, WORD, DISPPARAMS*, VARIANT*, EXCEPINFO*,
@@ -190,7 +193,8 @@ void CheckConnect(IUnknown* fresh) {
 
   // By vtable.
   CheckCode(addin->OnConnection(&application, ext_cm_Startup, &instance, &custom), S_OK,
-            "vtable OnConnection (no Application adapter yet: the hub tolerates the missing object)");
+            "vtable OnConnection (the application has no members: the hub tolerates each failure)");
+  Check(application.namesAsked > 0, "the hub asked the application for its members");
   Check(instance.reads == 1, "the ProgId was read from the add-in instance");
   CheckCode(addin->OnDisconnection(ext_dm_UserClosed, &custom), S_OK, "vtable OnDisconnection");
   CheckCode(addin->OnConnection(nullptr, ext_cm_Startup, nullptr, nullptr), static_cast<HRESULT>(0x800A005B),

@@ -1,0 +1,70 @@
+#include "platform/win32/outlook/OutlookWindows.h"
+
+#include <utility>
+
+#include "platform/Error.h"
+#include "platform/win32/outlook/EventSink.h"
+#include "platform/win32/outlook/OutlookEvents.h"
+#include "platform/win32/outlook/OutlookItems.h"
+
+namespace dwl::win32::outlook {
+namespace {
+
+// A handler of an event without arguments.
+EventHandler Plain(std::function<void()> handler) {
+  return [handler = std::move(handler)](EventArguments&) { handler(); };
+}
+
+}  // namespace
+
+std::shared_ptr<host::Explorer> ExplorerFrom(Microsoft::WRL::ComPtr<IDispatch> object) {
+  if (!object) return nullptr;
+  return std::make_shared<ExplorerAdapter>(com::DispatchObject(std::move(object)));
+}
+
+std::shared_ptr<host::Inspector> InspectorFrom(Microsoft::WRL::ComPtr<IDispatch> object) {
+  if (!object) return nullptr;
+  return std::make_shared<InspectorAdapter>(com::DispatchObject(std::move(object)));
+}
+
+host::EventConnection ExplorerAdapter::OnClose(std::function<void()> handler) {
+  return ConnectEvent(explorer_.Interface().Get(), {events::kExplorerEvents10, events::kExplorerEvents},
+                      events::kExplorerClose, Plain(std::move(handler)));
+}
+
+int ExplorersAdapter::Count() { return explorers_.Get("Count").ToInt32(); }  // DISPID 0x50
+
+std::shared_ptr<host::OutlookItem> InspectorAdapter::CurrentItem() {
+  auto item = inspector_.Get("CurrentItem").ToObject();  // DISPID 0x2102
+  if (!item) return nullptr;
+  return std::make_shared<ItemAdapter>(com::DispatchObject(std::move(item)));
+}
+
+std::string InspectorAdapter::Caption() { return inspector_.Get("Caption").ToText(); }  // DISPID 0x2111
+
+std::shared_ptr<host::CommandBars> InspectorAdapter::GetCommandBars() {
+  // DISPID 0x2100, once the command bars have adapters of their own.
+  throw Error(errc::kMemberNotSupported, "Inspector.CommandBars",
+              "Object doesn't support this property or method: CommandBars");
+}
+
+host::EventConnection InspectorAdapter::OnActivate(std::function<void()> handler) {
+  return ConnectEvent(inspector_.Interface().Get(), {events::kInspectorEvents10, events::kInspectorEvents},
+                      events::kActivate, Plain(std::move(handler)));
+}
+
+int InspectorsAdapter::Count() { return inspectors_.Get("Count").ToInt32(); }  // DISPID 0x50
+
+std::shared_ptr<host::Inspector> InspectorsAdapter::Item(int index) {
+  return InspectorFrom(inspectors_.Call("Item", index).ToObject());  // DISPID 0
+}
+
+host::EventConnection InspectorsAdapter::OnNewInspector(
+    std::function<void(std::shared_ptr<host::Inspector>)> handler) {
+  return ConnectEvent(inspectors_.Interface().Get(), {events::kInspectorsEvents}, events::kNewInspector,
+                      [handler = std::move(handler)](EventArguments& arguments) {
+                        handler(InspectorFrom(arguments.Object(0)));
+                      });
+}
+
+}  // namespace dwl::win32::outlook

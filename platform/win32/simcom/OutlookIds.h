@@ -1,0 +1,57 @@
+// Outlook's own numbers for what this layer shows: the event interfaces'
+// DIIDs, the event DISPIDs and the member DISPIDs, as Outlook's type library
+// gives them, so that a caller written against Outlook finds them here.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+
+namespace dwl::win32::simcom {
+
+// Outlook's GUIDs differ only in their first part.
+constexpr GUID OutlookGuid(unsigned long first) {
+  return GUID{first, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
+}
+
+// Event interfaces. The _10 ones came with Outlook 2002 (version 10).
+inline constexpr GUID kExplorerEvents = OutlookGuid(0x0006304F);
+inline constexpr GUID kExplorerEvents10 = OutlookGuid(0x0006300F);
+inline constexpr GUID kInspectorsEvents = OutlookGuid(0x00063079);
+inline constexpr GUID kInspectorEvents = OutlookGuid(0x0006307D);
+inline constexpr GUID kInspectorEvents10 = OutlookGuid(0x0006302A);
+inline constexpr GUID kItemEvents = OutlookGuid(0x0006303A);
+inline constexpr GUID kItemEvents10 = OutlookGuid(0x0006302B);
+
+namespace dispid {
+// Events.
+inline constexpr DISPID kNewInspector = 0xF001;
+inline constexpr DISPID kActivate = 0xF001;
+inline constexpr DISPID kItemClose = 0xF004;
+inline constexpr DISPID kSend = 0xF005;
+inline constexpr DISPID kExplorerClose = 0xF008;
+// _Application.
+inline constexpr DISPID kGetNamespace = 272;
+inline constexpr DISPID kActiveExplorer = 273;
+inline constexpr DISPID kActiveInspector = 274;
+inline constexpr DISPID kVersion = 278;
+inline constexpr DISPID kProductCode = 284;
+inline constexpr DISPID kExplorers = 281;
+inline constexpr DISPID kInspectors = 282;
+// _Explorers, _Inspectors.
+inline constexpr DISPID kCount = 80;
+inline constexpr DISPID kItem = 0;
+// _Inspector.
+inline constexpr DISPID kCurrentItem = 0x2102;
+inline constexpr DISPID kCaption = 0x2111;
+// _MailItem.
+inline constexpr DISPID kClass = 0xF00A;
+inline constexpr DISPID kSent = 0xF402;
+inline constexpr DISPID kMileage = 0x8534;
+inline constexpr DISPID kSave = 0xF048;
+}  // namespace dispid
+
+// OlObjectClass of a mail item.
+inline constexpr int kClassMail = 43;
+
+}  // namespace dwl::win32::simcom

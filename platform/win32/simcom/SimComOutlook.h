@@ -1,0 +1,37 @@
+// The host's object model shown as COM objects with Outlook's member names,
+// DISPIDs, event interfaces and connection points, so that code written for
+// Outlook can be driven by the simulated one. Each object wraps one host
+// object, answers through it and passes its events to the sinks advised on
+// it. A host whose Version is below 10 offers only the event interfaces
+// Outlook 2000 had; later ones offer the _10 interfaces too. Objects live
+// while a client holds them (LiveObjectCount() counts them). One thread,
+// the apartment's, which is also the host's.
+#pragma once
+
+#include <windows.h>
+
+#include <oaidl.h>
+#include <wrl/client.h>
+
+#include <memory>
+#include <string>
+
+#include "platform/OutlookObjects.h"
+#include "platform/win32/simcom/AutomationObject.h"
+
+namespace dwl::win32::simcom {
+
+// The Application object; Nothing for none.
+Microsoft::WRL::ComPtr<IDispatch> ExposeApplication(std::shared_ptr<host::Application> application);
+
+// Whether a host of this Version has the _10 event interfaces.
+bool HasEvents10(const std::string& version);
+
+// The objects reached from it; `events10` as the application says.
+Microsoft::WRL::ComPtr<IDispatch> ExposeExplorer(std::shared_ptr<host::Explorer> explorer, bool events10);
+Microsoft::WRL::ComPtr<IDispatch> ExposeInspectors(std::shared_ptr<host::Inspectors> inspectors, bool events10);
+Microsoft::WRL::ComPtr<IDispatch> ExposeInspector(std::shared_ptr<host::Inspector> inspector, bool events10);
+// A mail item, or an item of another kind without the mail item's members.
+Microsoft::WRL::ComPtr<IDispatch> ExposeItem(std::shared_ptr<host::OutlookItem> item, bool events10);
+
+}  // namespace dwl::win32::simcom
