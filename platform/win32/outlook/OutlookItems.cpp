@@ -4,13 +4,13 @@
 
 #include "platform/Error.h"
 #include "platform/win32/outlook/EventSink.h"
-#include "platform/win32/outlook/OutlookEvents.h"
+#include "platform/win32/OutlookIds.h"
 
 namespace dwl::win32::outlook {
 
 std::shared_ptr<host::MailItem> ItemAdapter::AsMailItem() {
   const int itemClass = item_.Get("Class").ToInt32();  // DISPID 0xF00A
-  if (itemClass != events::kClassMail) {
+  if (itemClass != outlook_ids::kClassMail) {
     throw Error(errc::kTypeMismatch, "OutlookItem.AsMailItem",
                 "Type mismatch: the item is not a mail item (class " + std::to_string(itemClass) + ")");
   }
@@ -26,15 +26,15 @@ void MailItemAdapter::SetMileage(const std::string& mileage) { item_.Put("Mileag
 void MailItemAdapter::Save() { item_.Call("Save"); }  // DISPID 0xF048
 
 host::EventConnection MailItemAdapter::OnSend(CancelHandler handler) {
-  return OnCancellable(events::kItemSend, std::move(handler));
+  return OnCancellable(outlook_ids::dispid::kSend, std::move(handler));
 }
 
 host::EventConnection MailItemAdapter::OnClose(CancelHandler handler) {
-  return OnCancellable(events::kItemClose, std::move(handler));
+  return OnCancellable(outlook_ids::dispid::kItemClose, std::move(handler));
 }
 
 host::EventConnection MailItemAdapter::OnCancellable(DISPID event, CancelHandler handler) {
-  return ConnectEvent(item_.Interface().Get(), {events::kItemEvents10, events::kItemEvents}, event,
+  return ConnectEvent(item_.Interface().Get(), {outlook_ids::kItemEvents10, outlook_ids::kItemEvents}, event,
                       [handler = std::move(handler)](EventArguments& arguments) {
                         bool cancel = arguments.Flag(0);
                         handler(cancel);

@@ -4,7 +4,7 @@
 
 #include "platform/Error.h"
 #include "platform/win32/outlook/EventSink.h"
-#include "platform/win32/outlook/OutlookEvents.h"
+#include "platform/win32/OutlookIds.h"
 #include "platform/win32/outlook/OutlookItems.h"
 
 namespace dwl::win32::outlook {
@@ -28,8 +28,8 @@ std::shared_ptr<host::Inspector> InspectorFrom(Microsoft::WRL::ComPtr<IDispatch>
 }
 
 host::EventConnection ExplorerAdapter::OnClose(std::function<void()> handler) {
-  return ConnectEvent(explorer_.Interface().Get(), {events::kExplorerEvents10, events::kExplorerEvents},
-                      events::kExplorerClose, Plain(std::move(handler)));
+  return ConnectEvent(explorer_.Interface().Get(), {outlook_ids::kExplorerEvents10, outlook_ids::kExplorerEvents},
+                      outlook_ids::dispid::kExplorerClose, Plain(std::move(handler)));
 }
 
 int ExplorersAdapter::Count() { return explorers_.Get("Count").ToInt32(); }  // DISPID 0x50
@@ -49,8 +49,8 @@ std::shared_ptr<host::CommandBars> InspectorAdapter::GetCommandBars() {
 }
 
 host::EventConnection InspectorAdapter::OnActivate(std::function<void()> handler) {
-  return ConnectEvent(inspector_.Interface().Get(), {events::kInspectorEvents10, events::kInspectorEvents},
-                      events::kActivate, Plain(std::move(handler)));
+  return ConnectEvent(inspector_.Interface().Get(), {outlook_ids::kInspectorEvents10, outlook_ids::kInspectorEvents},
+                      outlook_ids::dispid::kActivate, Plain(std::move(handler)));
 }
 
 int InspectorsAdapter::Count() { return inspectors_.Get("Count").ToInt32(); }  // DISPID 0x50
@@ -61,7 +61,7 @@ std::shared_ptr<host::Inspector> InspectorsAdapter::Item(int index) {
 
 host::EventConnection InspectorsAdapter::OnNewInspector(
     std::function<void(std::shared_ptr<host::Inspector>)> handler) {
-  return ConnectEvent(inspectors_.Interface().Get(), {events::kInspectorsEvents}, events::kNewInspector,
+  return ConnectEvent(inspectors_.Interface().Get(), {outlook_ids::kInspectorsEvents}, outlook_ids::dispid::kNewInspector,
                       [handler = std::move(handler)](EventArguments& arguments) {
                         handler(InspectorFrom(arguments.Object(0)));
                       });

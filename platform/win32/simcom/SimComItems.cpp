@@ -2,10 +2,12 @@
 #include <cstdint>
 
 #include "platform/win32/simcom/ConnectionPoint.h"
-#include "platform/win32/simcom/OutlookIds.h"
+#include "platform/win32/OutlookIds.h"
 #include "platform/win32/simcom/SimComOutlook.h"
 
 namespace dwl::win32::simcom {
+
+using namespace outlook_ids;  // Outlook's numbers
 
 using com::ComVariant;
 using Microsoft::WRL::ComPtr;

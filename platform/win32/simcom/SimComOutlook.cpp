@@ -3,9 +3,11 @@
 #include <cctype>
 
 #include "platform/win32/simcom/ConnectionPoint.h"
-#include "platform/win32/simcom/OutlookIds.h"
+#include "platform/win32/OutlookIds.h"
 
 namespace dwl::win32::simcom {
+
+using namespace outlook_ids;  // Outlook's numbers
 
 using com::ComVariant;
 using Microsoft::WRL::ComPtr;

@@ -11,22 +11,12 @@
 #include "platform/Error.h"
 #include "platform/win32/com/ComApartment.h"
 #include "platform/win32/com/ComString.h"
+#include "tests/platform/win32/CaughtError.h"
 
 namespace dwl::win32::com {
 namespace {
 
 using Microsoft::WRL::ComPtr;
-
-template <typename Call>
-Error Failure(Call&& call) {
-  try {
-    call();
-  } catch (const Error& failure) {
-    return failure;
-  }
-  ADD_FAILURE() << "no dwl::Error";
-  return Error(0, "", "");
-}
 
 bool Contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
@@ -121,9 +111,9 @@ TEST_F(ComTest, VariantsReadAsTheHostsRuntimeReadsThem) {
   EXPECT_EQ(ComVariant(true).ToText(), "True");
   EXPECT_FALSE(ComVariant("False").ToBool());
   EXPECT_EQ(ComVariant().ToObject(), nullptr);
-  EXPECT_EQ(Failure([] { ComVariant("abc").ToInt32(); }).Number(), errc::kTypeMismatch);
-  EXPECT_EQ(Failure([] { ComVariant(3e10).ToInt32(); }).Number(), errc::kOverflow);
-  EXPECT_EQ(Failure([] { ComVariant("x").ToArray(); }).Number(), errc::kTypeMismatch);
+  EXPECT_EQ(testing::CaughtError([] { ComVariant("abc").ToInt32(); }).Number(), errc::kTypeMismatch);
+  EXPECT_EQ(testing::CaughtError([] { ComVariant(3e10).ToInt32(); }).Number(), errc::kOverflow);
+  EXPECT_EQ(testing::CaughtError([] { ComVariant("x").ToArray(); }).Number(), errc::kTypeMismatch);
 }
 
 TEST_F(ComTest, ReferencesAreHeldOnceAndNoneLeftBehind) {
@@ -175,37 +165,37 @@ TEST_F(ComTest, TheDictionaryKeepsTextNumberBooleanAndObjectValues) {
 }
 
 TEST_F(ComTest, FailuresAreNumberedAndNameTheMemberOrKeepTheObjectsWords) {
-  Error failure = Failure([&] { dictionary.Get("Colour"); });
+  Error failure = testing::CaughtError([&] { dictionary.Get("Colour"); });
   EXPECT_EQ(failure.Number(), errc::kMemberNotSupported);
   EXPECT_EQ(failure.Description(), "Object doesn't support this property or method: Colour");
   EXPECT_EQ(failure.Source(), "DispatchObject.Colour");
   // There, but not as asked: Keys is a method, not a property to set.
-  failure = Failure([&] { dictionary.Put("Keys", 1); });
+  failure = testing::CaughtError([&] { dictionary.Put("Keys", 1); });
   EXPECT_EQ(failure.Number(), errc::kMemberNotSupported);
 
-  failure = Failure([&] { dictionary.Call("Add", "a key without a value"); });
+  failure = testing::CaughtError([&] { dictionary.Call("Add", "a key without a value"); });
   EXPECT_EQ(failure.Number(), errc::kInvalidCall);
   EXPECT_TRUE(Contains(failure.Description(), "Add")) << failure.Description();
-  failure = Failure([&] { dictionary.Put("CompareMode", "sideways"); });
+  failure = testing::CaughtError([&] { dictionary.Put("CompareMode", "sideways"); });
   EXPECT_EQ(failure.Number(), errc::kTypeMismatch);
   EXPECT_TRUE(Contains(failure.Description(), "CompareMode")) << failure.Description();
-  failure = Failure([] { DispatchObject::Create("Dropwell.NoSuchClass"); });
+  failure = testing::CaughtError([] { DispatchObject::Create("Dropwell.NoSuchClass"); });
   EXPECT_TRUE(Contains(failure.Description(), "Dropwell.NoSuchClass")) << failure.Description();
-  EXPECT_EQ(Failure([] { DispatchObject().Get("Count"); }).Number(), errc::kInvalidCall);
+  EXPECT_EQ(testing::CaughtError([] { DispatchObject().Get("Count"); }).Number(), errc::kInvalidCall);
 
   DispatchObject object(TestObject::Make());
-  failure = Failure([&] { object.Call("Fail"); });
+  failure = testing::CaughtError([&] { object.Call("Fail"); });
   EXPECT_EQ(failure.Number(), errc::kUnknown);
   EXPECT_EQ(failure.Source(), "TestObject");
   EXPECT_EQ(failure.Description(), "Nothing to do here");
 
-  failure = Failure([&] { object.Call("FailLater"); });
+  failure = testing::CaughtError([&] { object.Call("FailLater"); });
   EXPECT_EQ(failure.Number(), 1234);
   EXPECT_EQ(failure.Source(), "TestObject later");
   EXPECT_EQ(failure.Description(), "Filled in when asked");
 
   dictionary.Call("Add", "key", 1);
-  failure = Failure([&] { dictionary.Call("Add", "key", 2); });
+  failure = testing::CaughtError([&] { dictionary.Call("Add", "key", 2); });
   EXPECT_EQ(failure.Number(), 457) << "a control's code is the runtime's number";
 }
 
@@ -257,7 +247,7 @@ TEST(ComApartmentTest, RefusesAThreadOfAMultithreadedApartment) {
   long number = 0;
   std::thread([&] {
     CoInitializeEx(nullptr, COINIT_MULTITHREADED);
-    number = Failure([] { ComApartment apartment; }).Number();
+    number = testing::CaughtError([] { ComApartment apartment; }).Number();
     CoUninitialize();
   }).join();
   EXPECT_EQ(number, errc::kUnknown);

@@ -15,22 +15,12 @@
 #include "platform/sim/SimOutlook.h"
 #include "platform/win32/com/ComApartment.h"
 #include "platform/win32/simcom/SimComOutlook.h"
+#include "tests/platform/win32/CaughtError.h"
 
 namespace dwl::win32::outlook {
 namespace {
 
 using Kind = sim::SimOutlook::ItemKind;
-
-template <typename Call>
-Error Failure(Call&& call) {
-  try {
-    call();
-  } catch (const Error& failure) {
-    return failure;
-  }
-  ADD_FAILURE() << "no dwl::Error";
-  return Error(0, "", "");
-}
 
 class OutlookAdaptersTest : public ::testing::Test {
  protected:
@@ -71,8 +61,8 @@ TEST_F(OutlookAdaptersTest, TheApplicationAndItsWindowsAreReadByName) {
   EXPECT_EQ(windows->Item(1)->Caption(), "Report - Message");
   EXPECT_EQ(host->ActiveInspector()->Caption(), "Contact - Message");
   // The host's failures arrive with their numbers.
-  EXPECT_EQ(Failure([&] { windows->Item(3); }).Number(), errc::kInvalidCall);
-  EXPECT_EQ(Failure([&] { host->GetNamespace("Other"); }).Number(), errc::kInvalidCall);
+  EXPECT_EQ(testing::CaughtError([&] { windows->Item(3); }).Number(), errc::kInvalidCall);
+  EXPECT_EQ(testing::CaughtError([&] { host->GetNamespace("Other"); }).Number(), errc::kInvalidCall);
   // A contact is no mail item. The simulated one has no Class at all, so the
   // failure is the missing member's rather than a type mismatch.
   EXPECT_THROW(windows->Item(2)->CurrentItem()->AsMailItem(), Error);
@@ -96,7 +86,7 @@ TEST_F(OutlookAdaptersTest, AMailItemsPropertiesReachTheSimsMail) {
   EXPECT_EQ(simMail->saves, 1);
 
   simMail->failOnSave = 2;
-  const Error save = Failure([&] { mail->Save(); });
+  const Error save = testing::CaughtError([&] { mail->Save(); });
   EXPECT_EQ(save.Number(), errc::kUnknown);
   EXPECT_EQ(save.Source(), "MailItem.Save");
 

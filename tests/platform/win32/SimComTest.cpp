@@ -14,26 +14,18 @@
 #include "platform/sim/SimOutlook.h"
 #include "platform/win32/com/ComApartment.h"
 #include "platform/win32/com/DispatchObject.h"
-#include "platform/win32/simcom/OutlookIds.h"
+#include "platform/win32/OutlookIds.h"
+#include "tests/platform/win32/CaughtError.h"
 
 namespace dwl::win32::simcom {
+
+using namespace outlook_ids;  // Outlook's numbers
 namespace {
 
 using com::ComVariant;
 using com::DispatchObject;
 using Microsoft::WRL::ComPtr;
 using Kind = sim::SimOutlook::ItemKind;
-
-template <typename Call>
-Error Failure(Call&& call) {
-  try {
-    call();
-  } catch (const Error& failure) {
-    return failure;
-  }
-  ADD_FAILURE() << "no dwl::Error";
-  return Error(0, "", "");
-}
 
 DispatchObject Object(const ComVariant& value) { return DispatchObject(value.ToObject()); }
 
@@ -160,7 +152,7 @@ TEST_F(SimComTest, ArgumentsArriveInTheCallersOrderAsValues) {
   EXPECT_EQ(joiner.Call("join", "a", com::ByRef(byReference), 3).ToText(), "ab3");
   joiner.Put("Note", "key", "value");
   EXPECT_EQ(joiner.Get("Note", "key").ToText(), "key=value");
-  EXPECT_EQ(Failure([&] { joiner.Call("Join", "a", "b"); }).Number(), errc::kInvalidCall);
+  EXPECT_EQ(testing::CaughtError([&] { joiner.Call("Join", "a", "b"); }).Number(), errc::kInvalidCall);
 }
 
 TEST_F(SimComTest, TheApplicationAndItsWindowsAnswerByOutlooksNames) {
@@ -186,7 +178,7 @@ TEST_F(SimComTest, TheApplicationAndItsWindowsAnswerByOutlooksNames) {
 
   // Another kind of item has none of a mail item's members.
   DispatchObject contact = Object(Object(inspectors.Call("Item", 2)).Get("CurrentItem"));
-  EXPECT_EQ(Failure([&] { contact.Get("Class"); }).Number(), errc::kMemberNotSupported);
+  EXPECT_EQ(testing::CaughtError([&] { contact.Get("Class"); }).Number(), errc::kMemberNotSupported);
 }
 
 TEST_F(SimComTest, MailItemPropertiesReachTheSimsMail) {
@@ -204,23 +196,23 @@ TEST_F(SimComTest, MailItemPropertiesReachTheSimsMail) {
   EXPECT_EQ(simMail->saves, 1);
 
   // Read-only properties refuse a put; methods need their arguments.
-  EXPECT_EQ(Failure([&] { mail.Put("Sent", true); }).Number(), errc::kMemberNotSupported);
-  EXPECT_EQ(Failure([&] { mail.Call("Save", 1); }).Number(), errc::kInvalidCall);
+  EXPECT_EQ(testing::CaughtError([&] { mail.Put("Sent", true); }).Number(), errc::kMemberNotSupported);
+  EXPECT_EQ(testing::CaughtError([&] { mail.Call("Save", 1); }).Number(), errc::kInvalidCall);
 }
 
 TEST_F(SimComTest, TheHostsFailuresArriveAsExceptionsWithTheirNumbers) {
   DispatchObject application = Application();
-  const Error noSpace = Failure([&] { application.Call("GetNamespace", "Other"); });
+  const Error noSpace = testing::CaughtError([&] { application.Call("GetNamespace", "Other"); });
   EXPECT_EQ(noSpace.Number(), errc::kInvalidCall);
   EXPECT_EQ(noSpace.Source(), "SimOutlook");
   EXPECT_EQ(noSpace.Description(), "no namespace Other");
 
-  const Error outOfRange = Failure([&] { Object(application.Get("Inspectors")).Call("Item", 3); });
+  const Error outOfRange = testing::CaughtError([&] { Object(application.Get("Inspectors")).Call("Item", 3); });
   EXPECT_EQ(outOfRange.Number(), errc::kInvalidCall);
   EXPECT_EQ(outOfRange.Description(), "Array index out of bounds");
 
   outlook->Window("Report")->Mail()->failOnSave = 1;
-  const Error save = Failure([&] { Mail("Report").Call("Save"); });
+  const Error save = testing::CaughtError([&] { Mail("Report").Call("Save"); });
   EXPECT_EQ(save.Number(), errc::kUnknown);
   EXPECT_EQ(save.Source(), "MailItem.Save");
   EXPECT_EQ(save.Description(), "The operation failed.");

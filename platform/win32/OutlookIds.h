@@ -1,20 +1,22 @@
-// Outlook's own numbers for what this layer shows: the event interfaces'
-// DIIDs, the event DISPIDs and the member DISPIDs, as Outlook's type library
-// gives them, so that a caller written against Outlook finds them here.
+// Outlook's own numbers: the event interfaces' DIIDs, the event DISPIDs and
+// the member DISPIDs, as Outlook's type library gives them. The adapters
+// (platform/win32/outlook) call Outlook by them; the simulated Outlook over
+// COM (platform/win32/simcom) answers to them.
 #pragma once
 
 #include <windows.h>
 
 #include <oaidl.h>
 
-namespace dwl::win32::simcom {
+namespace dwl::win32::outlook_ids {
 
 // Outlook's GUIDs differ only in their first part.
 constexpr GUID OutlookGuid(unsigned long first) {
   return GUID{first, 0x0000, 0x0000, {0xC0, 0x00, 0x00, 0x00, 0x00, 0x00, 0x00, 0x46}};
 }
 
-// Event interfaces. The _10 ones came with Outlook 2002 (version 10).
+// Event interfaces. The _10 ones came with Outlook 2002 (version 10) and are
+// supersets of the older ones with the same DISPIDs.
 inline constexpr GUID kExplorerEvents = OutlookGuid(0x0006304F);
 inline constexpr GUID kExplorerEvents10 = OutlookGuid(0x0006300F);
 inline constexpr GUID kInspectorsEvents = OutlookGuid(0x00063079);
@@ -54,4 +56,4 @@ inline constexpr DISPID kSave = 0xF048;
 // OlObjectClass of a mail item.
 inline constexpr int kClassMail = 43;
 
-}  // namespace dwl::win32::simcom
+}  // namespace dwl::win32::outlook_ids
