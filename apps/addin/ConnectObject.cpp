@@ -61,9 +61,17 @@ bool IntegerArgument(VARIANT& argument, int& value) {
 
 }  // namespace
 
-ConnectObject::ConnectObject(HostAdapters& adapters) : adapters_(adapters) {}
+namespace {
+const Connect* newest = nullptr;
+}  // namespace
 
-ConnectObject::~ConnectObject() = default;
+ConnectObject::ConnectObject(HostAdapters& adapters) : adapters_(adapters) { newest = &connect_; }
+
+ConnectObject::~ConnectObject() {
+  if (newest == &connect_) newest = nullptr;
+}
+
+const Connect* ConnectObject::NewestConnection() { return newest; }
 
 HRESULT ConnectObject::QueryInterface(REFIID riid, void** object) {
   if (object == nullptr) return E_POINTER;

@@ -20,6 +20,10 @@ class ConnectObject final : public IDTExtensibility2 {
   // the first object of the process (may throw).
   explicit ConnectObject(HostAdapters& adapters);
 
+  // The core object of the object made last while it lives, else null: what
+  // the test entry shows of the add-in.
+  static const Connect* NewestConnection();
+
   HRESULT STDMETHODCALLTYPE QueryInterface(REFIID riid, void** object) override;
   ULONG STDMETHODCALLTYPE AddRef() override;
   ULONG STDMETHODCALLTYPE Release() override;

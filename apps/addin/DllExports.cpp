@@ -11,33 +11,7 @@
 #include "apps/addin/EntryGuard.h"
 #include "apps/addin/Registration.h"
 #include "apps/addin/ServerModule.h"
-
-namespace {
-
-// Its address lies inside this DLL.
-const int kInsideThisModule = 0;
-
-// The longest path the wide API takes.
-constexpr DWORD kLongestPath = 32768;
-
-// This DLL's full path, for InprocServer32; empty when the system cannot
-// tell, and GetLastError says why.
-std::wstring ModulePath() {
-  HMODULE module = nullptr;
-  if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS | GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
-                          reinterpret_cast<LPCWSTR>(&kInsideThisModule), &module)) {
-    return L"";
-  }
-  std::wstring path(kLongestPath, L'\0');
-  const DWORD length = GetModuleFileNameW(module, path.data(), kLongestPath);
-  // A path that fills the buffer was cut.
-  if (length >= kLongestPath) SetLastError(ERROR_FILENAME_EXCED_RANGE);
-  if (length == 0 || length >= kLongestPath) return L"";
-  path.resize(length);
-  return path;
-}
-
-}  // namespace
+#include "platform/win32/Win32Shell.h"
 
 STDAPI DllGetClassObject(REFCLSID clsid, REFIID riid, LPVOID* object) {
   return dwl::addin::Guarded("DllGetClassObject", [&]() -> HRESULT {
@@ -55,9 +29,7 @@ STDAPI DllCanUnloadNow() { return dwl::addin::ServerModule::CanUnload() ? S_OK :
 
 STDAPI DllRegisterServer() {
   return dwl::addin::Guarded("DllRegisterServer", [] {
-    const std::wstring path = ModulePath();
-    if (path.empty()) return HRESULT_FROM_WIN32(GetLastError());
-    return dwl::addin::RegisterAddin(path);
+    return dwl::addin::RegisterAddin(dwl::win32::ThisModulePath());
   });
 }
 

@@ -2,7 +2,11 @@
 #include <fstream>
 #include <iostream>
 
-#include "apps/dwl/SimSession.h"
+#include "apps/sim/InProcessAddIn.h"
+#include "apps/sim/SimSession.h"
+#ifdef _WIN32
+#include "apps/sim/DllAddIn.h"
+#endif
 #include "apps/dwl/Subcommands.h"
 
 namespace dwl::cli {
@@ -22,6 +26,12 @@ int RunSim(const Arguments& args, std::ostream& out, std::ostream& err) {
   app.footer(SimSession::Help());
   std::string path;
   app.add_option("SCRIPT", path, "the script; - reads it from standard input")->type_name("")->required();
+#ifdef _WIN32
+  std::string addInPath;
+  app.add_option("--addin", addInPath,
+                 "load the add-in from this DWLOutlookAddin.dll, registered for this user, as Outlook does")
+      ->type_name("PATH");
+#endif
   if (const std::optional<int> done = Parse(app, args, out, err)) return *done;
 
   std::ifstream file;
@@ -34,7 +44,12 @@ int RunSim(const Arguments& args, std::ostream& out, std::ostream& err) {
   }
 
   try {
-    SimSession session(out);
+    std::unique_ptr<SimAddIn> addIn;
+#ifdef _WIN32
+    if (!addInPath.empty()) addIn = std::make_unique<DllAddIn>(addInPath, out, err);
+#endif
+    if (!addIn) addIn = std::make_unique<InProcessAddIn>(out, err);
+    SimSession session(out, std::move(addIn));
     std::string line;
     for (int number = 1; std::getline(*script, line); ++number) {
       try {

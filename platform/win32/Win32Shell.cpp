@@ -42,7 +42,7 @@ std::string Win32Shell::SpecialFolder(int id) {
   return Utf8(WithoutTrailingSeparators(std::move(path)));
 }
 
-std::string Win32Shell::ModuleFolder() {
+std::wstring ThisModulePath() {
   HMODULE module = nullptr;
   if (!GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_FROM_ADDRESS |
                               GET_MODULE_HANDLE_EX_FLAG_UNCHANGED_REFCOUNT,
@@ -57,11 +57,15 @@ std::string Win32Shell::ModuleFolder() {
     if (length == 0) throw LastError("Shell.ModuleFolder");
     if (length < size) {
       path.resize(length);
-      break;
+      return path;
     }
     if (size >= kLongestPath) throw Win32Error(ERROR_FILENAME_EXCED_RANGE, "Shell.ModuleFolder");
     path.resize(size * 2);
   }
+}
+
+std::string Win32Shell::ModuleFolder() {
+  std::wstring path = ThisModulePath();
   const auto cut = path.find_last_of(L"\\/");
   if (cut == std::wstring::npos) return "";
   path.resize(cut);

@@ -3,9 +3,14 @@
 // otherwise) and GUIDs from COM. Stateless; any thread.
 #pragma once
 
+#include <string>
+
 #include "platform/Shell.h"
 
 namespace dwl::win32 {
+
+// The full path of the module that holds this code. Throws dwl::Error.
+std::wstring ThisModulePath();
 
 class Win32Shell : public Shell {
  public:

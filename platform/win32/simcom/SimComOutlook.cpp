@@ -106,6 +106,23 @@ class ComApplication : public AutomationObject {
   bool events10_;
 };
 
+// The add-in instance the host passes on connection. Its ProgId is read by
+// name; the number is the add-in object's own.
+constexpr Member kAddInInstanceMembers[] = {
+    {L"ProgId", 3, MemberKind::Get, 0},
+};
+
+class ComAddInInstance : public AutomationObject {
+ public:
+  explicit ComAddInInstance(std::shared_ptr<host::AddInInstance> instance)
+      : AutomationObject(kAddInInstanceMembers), instance_(std::move(instance)) {}
+
+ private:
+  ComVariant Call(const Member&, bool, std::span<const ComVariant>) override { return ComVariant(instance_->ProgId()); }
+
+  std::shared_ptr<host::AddInInstance> instance_;
+};
+
 }  // namespace
 
 bool HasEvents10(const std::string& version) {
@@ -123,6 +140,10 @@ ComPtr<IDispatch> ExposeApplication(std::shared_ptr<host::Application> applicati
 
 ComPtr<IDispatch> ExposeExplorer(std::shared_ptr<host::Explorer> explorer, bool events10) {
   return explorer ? AutomationObject::Make<ComExplorer>(std::move(explorer), events10) : nullptr;
+}
+
+ComPtr<IDispatch> ExposeAddInInstance(std::shared_ptr<host::AddInInstance> instance) {
+  return instance ? AutomationObject::Make<ComAddInInstance>(std::move(instance)) : nullptr;
 }
 
 }  // namespace dwl::win32::simcom

@@ -24,6 +24,9 @@ namespace dwl::win32::simcom {
 // The Application object; Nothing for none.
 Microsoft::WRL::ComPtr<IDispatch> ExposeApplication(std::shared_ptr<host::Application> application);
 
+// The add-in instance passed on connection; Nothing for none.
+Microsoft::WRL::ComPtr<IDispatch> ExposeAddInInstance(std::shared_ptr<host::AddInInstance> instance);
+
 // Whether a host of this Version has the _10 event interfaces.
 bool HasEvents10(const std::string& version);
 

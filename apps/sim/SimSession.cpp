@@ -1,16 +1,10 @@
-#include "apps/dwl/SimSession.h"
+#include "apps/sim/SimSession.h"
 
 #include <algorithm>
-#include <filesystem>
 #include <fstream>
 
-#include "addin/frmAddIn.h"
-#include "apps/dwl/SimPrinter.h"
-#include "dialogs/frmFiles.h"
-#include "mail/EmailQueue.h"
-#include "compose/MailProcessor.h"
-#include "support/AppSettings.h"
-#include "support/ApplicationLog.h"
+#include "addin/AddInToolbar.h"
+#include "addin/Connect.h"
 
 namespace dwl::cli {
 
@@ -54,27 +48,21 @@ constexpr const char* kHelp =
 
 const char* SimSession::Help() { return kHelp; }
 
-SimSession::SimSession(std::ostream& out) : out_(out) {
-  installed_.emplace(host_.Over(ThePlatform()));
-  frmFiles::Instance()->SetView(&dialogWindow_);
-  frmAddIn::Instance()->SetFileBrowser(frmFiles::Instance().get());
-
-  logFile_ = ApplicationLog::Instance()->getLogFilePath();
-  std::error_code ignored;
-  logStart_ = std::filesystem::file_size(logFile_, ignored);
-  if (ignored) logStart_ = 0;
-}
+SimSession::SimSession(std::ostream& out, std::unique_ptr<SimAddIn> addIn) : out_(out), addIn_(std::move(addIn)) {}
 
 SimSession::~SimSession() {
   // The add-in goes before the host services it used.
-  frmAddIn::Instance()->SetFileBrowser(nullptr);
-  frmAddIn::ReleaseInstance();
-  frmFiles::ReleaseInstance();
-  EmailQueue::ReleaseInstance();
-  connect_.reset();
-  AppSettings::ReleaseInstance();
-  ApplicationLog::ReleaseInstance();
+  addIn_->Shutdown();
+  connection_.reset();
+  addIn_.reset();
 }
+
+bool SimAddIn::Handles(const std::vector<std::string>& words) {
+  const std::string& command = words.front();
+  if (command == "print") return words.size() == 2 || (words.size() > 1 && words[1] == "dialog");
+  return command == "display-on-connect" || command == "clipboard" || command == "dialog";
+}
+
 
 sim::SimOutlook& SimSession::Outlook() {
   if (!outlook_) outlook_ = sim::SimOutlook::Create(version_, explorers_);
@@ -96,17 +84,15 @@ void SimSession::Execute(const std::vector<std::string>& words) {
                                       (count == 1 ? " argument" : " arguments"));
   };
   try {
-    if (command == "host") {
+    if (SimAddIn::Handles(words)) {
+      addIn_->Execute(words);
+    } else if (command == "host") {
       Host(args);
     } else if (command == "connect") {
       ConnectAddIn(args);
     } else if (command == "disconnect") {
       arity(0);
       Disconnect();
-    } else if (command == "display-on-connect") {
-      arity(1);
-      host_.settingsStore.SaveSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
-                                 Connect::kDisplayOnConnect, args[0]);
     } else if (command == "open") {
       Open(args);
     } else if (command == "activate") {
@@ -126,14 +112,11 @@ void SimSession::Execute(const std::vector<std::string>& words) {
     } else if (command == "send") {
       arity(1);
       Outlook().Send(args[0]);
-    } else if (command == "clipboard") {
-      ClipboardCommand(args);
-    } else if (command == "dialog") {
-      DialogCommand(args);
     } else if (command == "make-file") {
       MakeFile(args);
     } else if (command == "print") {
-      Print(args);
+      Require(args.size() == 2, "'print' takes what to print");
+      PrintWindow(args[0], args[1]);
     } else {
       throw SimUsageError("unknown command '" + command + "'");
     }
@@ -154,25 +137,12 @@ void SimSession::Host(const std::vector<std::string>& args) {
     } else if (auto count = Option(word, "explorers")) {
       explorers_ = WholeNumber(*count, "explorers=");
       Require(explorers_ >= 0, "explorers= takes 0 or more");
-    } else if (auto decimal = Option(word, "decimal")) {
-      numberFormat_.emplace(*decimal, numberFormat_ ? numberFormat_->ThousandsSeparator() : ",", 3);
-    } else if (auto thousands = Option(word, "thousands")) {
-      numberFormat_.emplace(numberFormat_ ? numberFormat_->DecimalSeparator() : ".", *thousands, 3);
-    } else if (word == "safe-mail-item=missing") {
-      host_.objects.safeMailItemInstalled = false;
-    } else if (word == "agent=record") {
-      recordedAgent_.emplace();
-    } else {
-      throw SimUsageError("'host' does not know '" + word + "'");
     }
   }
-  if (numberFormat_ || recordedAgent_) {
-    Platform services = ThePlatform();
-    if (numberFormat_) services.numberFormat = &*numberFormat_;
-    if (recordedAgent_) services.transferAgent = &*recordedAgent_;
-    installed_.reset();
-    installed_.emplace(services);
-  }
+  // The rest is what the host lends the add-in.
+  std::vector<std::string> words{"host"};
+  words.insert(words.end(), args.begin(), args.end());
+  addIn_->Execute(words);
 }
 
 void SimSession::ConnectAddIn(const std::vector<std::string>& args) {
@@ -183,14 +153,16 @@ void SimSession::ConnectAddIn(const std::vector<std::string>& args) {
     mode = WholeNumber(*value, "mode=");
   }
   Outlook();
-  connect_ = std::make_shared<Connect>();
-  outlook_->ConnectAddIn(*connect_, Connect::kProgId, mode);
+  connection_ = addIn_->NewConnection();
+  outlook_->ConnectAddIn(*connection_, Connect::kProgId, mode);
 }
 
 void SimSession::Disconnect() {
-  Require(connect_ != nullptr, "the add-in is not connected");
-  outlook_->DisconnectAddIn(*connect_);
-  connect_.reset();
+  Require(connection_ != nullptr, "the add-in is not connected");
+  outlook_->DisconnectAddIn(*connection_);
+  connection_.reset();
+  ReportHostErrors();
+  if (const std::string held = addIn_->Released(); !held.empty()) out_ << held << "\n";
 }
 
 void SimSession::Open(const std::vector<std::string>& args) {
@@ -255,97 +227,11 @@ void SimSession::Mail(const std::vector<std::string>& args) {
   }
 }
 
-void SimSession::ClipboardCommand(const std::vector<std::string>& args) {
-  Require(!args.empty(), "'clipboard' needs text, picture or clear");
-  if (args[0] == "text" && args.size() == 2) {
-    host_.clipboard.SetText(args[1]);
-  } else if (args[0] == "picture" && args.size() == 2) {
-    host_.clipboard.SetBitmap(host_.pictures.LoadPicture(args[1]));
-  } else if (args[0] == "clear" && args.size() == 1) {
-    host_.clipboard.Clear();
-  } else {
-    throw SimUsageError("'clipboard' takes text TEXT, picture FILE or clear");
-  }
-}
-
-void SimSession::Print(const std::vector<std::string>& args) {
-  SimPrinter(out_, {[this]() -> sim::SimOutlook& { return Outlook(); }, host_, connect_.get(),
-                    recordedAgent_ ? &*recordedAgent_ : nullptr, logFile_, logStart_})
-      .Print(args);
-}
-
-void SimSession::DialogCommand(const std::vector<std::string>& args) {
-  Require(!args.empty(), "'dialog' needs an action");
-  const auto dialog = frmFiles::Instance();
-  Require(dialog->Visible(), "the attachments dialog is not open");
-  const std::string& action = args[0];
-  std::vector<std::string> rest(args.begin() + 1, args.end());
-  const auto absolute = [](std::vector<std::string> paths) {
-    for (std::string& path : paths) path = std::filesystem::absolute(path).lexically_normal().string();
-    return paths;
-  };
-  const auto none = [&] { Require(rest.empty(), "'dialog " + action + "' takes no arguments"); };
-  if (action == "add") {
-    Require(!rest.empty(), "'dialog add' needs the files to choose");
-    const auto paths = absolute(rest);
-    const auto folder = std::filesystem::path(paths.front()).parent_path();
-    for (const std::string& path : paths) {
-      Require(std::filesystem::path(path).parent_path() == folder,
-              "the open dialog chooses files of one folder at a time");
-    }
-    host_.fileDialogs.nextChoice = paths;
-    dialog->cmdAdd_Click();
-  } else if (action == "cancel-add") {
-    none();
-    host_.fileDialogs.nextChoice.reset();
-    dialog->cmdAdd_Click();
-  } else if (action == "drop") {
-    Require(!rest.empty(), "'dialog drop' needs the files or folders to drop");
-    dialog->ListView1_OLEDragDrop(absolute(rest));
-  } else if (action == "select") {
-    SelectRows(rest);
-  } else if (action == "remove") {
-    none();
-    dialog->ListView1_KeyDown(frmFiles::kKeyDelete, 0);
-  } else if (action == "check-password" || action == "uncheck-password") {
-    none();
-    dialog->chkPassword.Value = action == "check-password";
-    dialog->chkPassword_Click();
-  } else if (action == "password") {
-    Require(rest.size() == 1, "'dialog password' takes one text (quote it)");
-    dialog->txtPassword.Text = rest[0];
-  } else if (action == "enter") {
-    none();
-    dialog->txtPassword_KeyUp(frmFiles::kKeyReturn, 0);
-  } else if (action == "ok") {
-    none();
-    dialog->cmdOk_Click();
-  } else if (action == "close") {
-    none();
-    int cancel = 0;
-    dialog->Form_Unload(cancel);
-    if (cancel != 0) out_ << "closing refused\n";
-  } else {
-    throw SimUsageError("'dialog' does not know '" + action + "'");
-  }
-}
-
-void SimSession::SelectRows(const std::vector<std::string>& rows) {
-  Require(!rows.empty(), "'dialog select' needs row numbers");
-  auto& items = frmFiles::Instance()->ListView1.ListItems;
-  for (auto& row : items) row.Selected = false;
-  for (const std::string& word : rows) {
-    const int row = WholeNumber(word, "dialog select");
-    Require(row >= 1 && row <= static_cast<int>(items.size()), "there is no row " + word);
-    items[static_cast<std::size_t>(row - 1)].Selected = true;
-  }
-}
-
 void SimSession::MakeFile(const std::vector<std::string>& args) {
   Require(args.size() == 2, "'make-file' takes a path and a size in bytes");
   const int bytes = WholeNumber(args[1], "make-file");
   Require(bytes >= 0, "a file cannot have fewer than 0 bytes");
-  std::ofstream file(args[0], std::ios::binary | std::ios::trunc);
+  std::ofstream file(PathOf(args[0]), std::ios::binary | std::ios::trunc);
   Require(static_cast<bool>(file), "cannot make " + args[0]);
   // Varied bytes, so that a copy that shifts or drops any shows.
   std::uint32_t state = 2463534242u;
@@ -360,6 +246,52 @@ void SimSession::MakeFile(const std::vector<std::string>& args) {
     const int n = std::min<int>(bytes - done, static_cast<int>(block.size()));
     file.write(block.data(), n);
     done += n;
+  }
+}
+
+void SimSession::PrintWindow(const std::string& name, const std::string& what) {
+  auto window = Outlook().Window(name);
+  if (!window && what == "toolbars") {
+    // A closed window: what the add-in left when it closed.
+    if (const auto closed = Outlook().ClosedWindow(name); closed && closed->toolbarsAtClose) {
+      std::string names;
+      for (const std::string& bar : *closed->toolbarsAtClose) names += (names.empty() ? "" : ", ") + bar;
+      out_ << names << "\n";
+      return;
+    }
+  }
+  Require(window != nullptr, "no window named " + name);
+  const auto mail = window->Mail();
+  const auto needMail = [&] {
+    Require(mail != nullptr, "the item in " + name + " is no mail");
+    return mail;
+  };
+  const auto button = std::dynamic_pointer_cast<sim::SimControl>(
+      window->Bars().FindControlByTag(kAddInButtonTag));
+  if (what == "caption") {
+    out_ << (button ? button->Caption() : "") << "\n";
+  } else if (what == "icon") {
+    out_ << (button && button->Face() ? addIn_->PictureName(*button->Face()) : "") << "\n";
+  } else if (what == "toolbars") {
+    std::string names;
+    for (const auto& bar : window->Bars().Bars()) {
+      if (!bar->Temporary()) continue;
+      if (!names.empty()) names += ", ";
+      names += bar->Name();
+    }
+    out_ << names << "\n";
+  } else if (what == "body") {
+    out_ << needMail()->body << "\n";
+  } else if (what == "html") {
+    out_ << needMail()->htmlBody << "\n";
+  } else if (what == "format") {
+    out_ << (needMail()->bodyFormat == sim::kFormatHTML ? "html" : "plain") << "\n";
+  } else if (what == "mileage") {
+    out_ << needMail()->mileage << "\n";
+  } else if (what == "subject") {
+    out_ << needMail()->subject << "\n";
+  } else {
+    throw SimUsageError("'print " + name + "' cannot print '" + what + "'");
   }
 }
 

@@ -1,4 +1,4 @@
-#include "apps/dwl/SimScript.h"
+#include "apps/sim/SimScript.h"
 
 #include <fstream>
 #include <iterator>
@@ -12,8 +12,12 @@ void Require(bool condition, const std::string& message) {
   if (!condition) throw SimUsageError(message);
 }
 
+std::filesystem::path PathOf(const std::string& utf8) {
+  return std::filesystem::path(std::u8string(utf8.begin(), utf8.end()));
+}
+
 std::string FileBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
+  std::ifstream in(PathOf(path), std::ios::binary);
   std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   Require(in.good() || in.eof(), "cannot read " + path);
   return bytes;

@@ -1,12 +1,11 @@
-#include "apps/dwl/SimPrinter.h"
+#include "apps/sim/SimPrinter.h"
 
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
 
-#include "addin/AddInToolbar.h"
 #include "addin/frmAddIn.h"
-#include "apps/dwl/SimScript.h"
+#include "apps/sim/SimScript.h"
 #include "compose/MailProcessor.h"
 #include "dialogs/frmFiles.h"
 #include "support/AppSettings.h"
@@ -19,16 +18,15 @@ SimPrinter::SimPrinter(std::ostream& out, View view) : out_(out), view_(std::mov
 void SimPrinter::Print(const std::vector<std::string>& args) {
   Require(args.size() == 1 || args.size() == 2, "'print' takes what to print");
   if (args.size() == 2 && args[0] == "dialog") return PrintDialog(args[1]);
-  if (args.size() == 2) return PrintWindow(args[0], args[1]);
   const std::string& what = args[0];
   if (what == "log") {
     PrintLog();
   } else if (what == "clipboard") {
-    const auto picture = view_.host.clipboard.GetPicture();
-    if (!view_.host.clipboard.GetText().empty()) {
-      out_ << "text: " << view_.host.clipboard.GetText() << "\n";
+    const auto picture = view_.clipboard.GetPicture();
+    if (!view_.clipboard.GetText().empty()) {
+      out_ << "text: " << view_.clipboard.GetText() << "\n";
     } else if (picture) {
-      out_ << "picture: " << view_.host.pictures.NameOf(*picture) << "\n";
+      out_ << "picture: " << view_.pictures.NameOf(*picture) << "\n";
     } else {
       out_ << "empty\n";
     }
@@ -43,7 +41,7 @@ void SimPrinter::Print(const std::vector<std::string>& args) {
     const bool shown = view_.connect && view_.connect->OwnHubWindow() && view_.connect->OwnHubWindow()->Visible();
     out_ << (shown ? "shown\n" : "hidden\n");
   } else if (what == "display-on-connect") {
-    out_ << view_.host.settingsStore.GetSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
+    out_ << view_.settingsStore.GetSetting(Connect::kSettingsAppTitle, Connect::kSettingsSection,
                                       Connect::kDisplayOnConnect, "")
          << "\n";
   } else if (what == "dialog") {
@@ -61,52 +59,6 @@ void SimPrinter::Print(const std::vector<std::string>& args) {
     if (view_.agent->commandLines.empty()) out_ << "not started\n";
   } else {
     throw SimUsageError("'print' cannot print '" + what + "'");
-  }
-}
-
-void SimPrinter::PrintWindow(const std::string& name, const std::string& what) {
-  auto window = view_.outlook().Window(name);
-  if (!window && what == "toolbars") {
-    // A closed window: what the add-in left when it closed.
-    if (const auto closed = view_.outlook().ClosedWindow(name); closed && closed->toolbarsAtClose) {
-      std::string names;
-      for (const std::string& bar : *closed->toolbarsAtClose) names += (names.empty() ? "" : ", ") + bar;
-      out_ << names << "\n";
-      return;
-    }
-  }
-  Require(window != nullptr, "no window named " + name);
-  const auto mail = window->Mail();
-  const auto needMail = [&] {
-    Require(mail != nullptr, "the item in " + name + " is no mail");
-    return mail;
-  };
-  const auto button = std::dynamic_pointer_cast<sim::SimControl>(
-      window->Bars().FindControlByTag(kAddInButtonTag));
-  if (what == "caption") {
-    out_ << (button ? button->Caption() : "") << "\n";
-  } else if (what == "icon") {
-    out_ << (button && button->Face() ? view_.host.pictures.NameOf(*button->Face()) : "") << "\n";
-  } else if (what == "toolbars") {
-    std::string names;
-    for (const auto& bar : window->Bars().Bars()) {
-      if (!bar->Temporary()) continue;
-      if (!names.empty()) names += ", ";
-      names += bar->Name();
-    }
-    out_ << names << "\n";
-  } else if (what == "body") {
-    out_ << needMail()->body << "\n";
-  } else if (what == "html") {
-    out_ << needMail()->htmlBody << "\n";
-  } else if (what == "format") {
-    out_ << (needMail()->bodyFormat == sim::kFormatHTML ? "html" : "plain") << "\n";
-  } else if (what == "mileage") {
-    out_ << needMail()->mileage << "\n";
-  } else if (what == "subject") {
-    out_ << needMail()->subject << "\n";
-  } else {
-    throw SimUsageError("'print " + name + "' cannot print '" + what + "'");
   }
 }
 
@@ -128,7 +80,7 @@ void SimPrinter::PrintDialog(const std::string& what) {
          << dialog->ListView1.ColumnHeaders[0].Width << ", banner " << dialog->imageHeaderOverlay.Rect.left
          << " " << dialog->imageHeaderOverlay.Rect.top << " " << dialog->imageHeaderOverlay.Rect.width
          << "x" << dialog->imageHeaderOverlay.Rect.height << " ("
-         << (dialog->imageHeaderOverlay.Picture ? view_.host.pictures.NameOf(*dialog->imageHeaderOverlay.Picture)
+         << (dialog->imageHeaderOverlay.Picture ? view_.pictures.NameOf(*dialog->imageHeaderOverlay.Picture)
                                                 : "no picture")
          << ")\n";
   } else {
@@ -137,14 +89,15 @@ void SimPrinter::PrintDialog(const std::string& what) {
 }
 
 void SimPrinter::PrintQueue() {
-  const std::string folder = AppSettings::Instance()->getMailQueueDirectory();
+  const auto folder = PathOf(AppSettings::Instance()->getMailQueueDirectory());
   std::vector<std::filesystem::path> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     if (entry.is_regular_file()) files.push_back(entry.path());
   }
   std::sort(files.begin(), files.end());
   for (const auto& file : files) {
-    out_ << "== " << file.filename().string() << "\n";
+    const std::u8string name = file.filename().u8string();
+    out_ << "== " << std::string(name.begin(), name.end()) << "\n";
     std::ifstream in(file, std::ios::binary);
     std::string line;
     while (std::getline(in, line)) {
@@ -156,7 +109,7 @@ void SimPrinter::PrintQueue() {
 }
 
 void SimPrinter::PrintLog() {
-  std::ifstream in(view_.logFile, std::ios::binary);
+  std::ifstream in(PathOf(view_.logFile), std::ios::binary);
   if (!in) return;
   in.seekg(static_cast<std::streamoff>(view_.logStart));
   std::string line;

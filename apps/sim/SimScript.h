@@ -2,6 +2,7 @@
 // A wrong line throws SimUsageError, which stops the run with the line number.
 #pragma once
 
+#include <filesystem>
 #include <optional>
 #include <stdexcept>
 #include <string>
@@ -25,6 +26,9 @@ void Require(bool condition, const std::string& message);
 int WholeNumber(const std::string& text, const std::string& what);
 // The value of `word` when it reads NAME=VALUE, else nullopt.
 std::optional<std::string> Option(const std::string& word, const std::string& name);
+// A UTF-8 path as the system's path (on Windows a plain string would be read
+// in the ANSI code page).
+std::filesystem::path PathOf(const std::string& utf8);
 // A file as it is, line breaks included.
 std::string FileBytes(const std::string& path);
 

@@ -1,31 +1,24 @@
 // One run of `dwl sim`: a simulated Outlook with the add-in connected to it,
 // driven by script commands, one per line. Wrong commands throw SimUsageError;
 // failures the add-in returns to the host are printed as
-// "host got error: <number> <description>" and the run goes on.
+// "host got error: <number> <description>" and the run goes on. The
+// commands that reach into the add-in itself go to its SimAddIn.
 #pragma once
 
-#include <functional>
 #include <memory>
-#include <optional>
 #include <ostream>
-#include <stdexcept>
 #include <string>
 #include <vector>
 
-#include "addin/Connect.h"
-#include "apps/dwl/SimScript.h"
-#include "platform/Platform.h"
+#include "apps/sim/SimAddIn.h"
+#include "apps/sim/SimScript.h"
 #include "platform/sim/SimOutlook.h"
-#include "platform/sim/SimHostServices.h"
-#include "platform/sim/FixedNumberFormat.h"
-#include "platform/sim/SimDialogWindow.h"
-#include "platform/sim/SimTransferAgent.h"
 
 namespace dwl::cli {
 
 class SimSession {
  public:
-  explicit SimSession(std::ostream& out);
+  SimSession(std::ostream& out, std::unique_ptr<SimAddIn> addIn);
   ~SimSession();
 
   // Runs one command given as words (the first is the command).
@@ -40,11 +33,8 @@ class SimSession {
   void Disconnect();
   void Open(const std::vector<std::string>& args);
   void Mail(const std::vector<std::string>& args);
-  void ClipboardCommand(const std::vector<std::string>& args);
-  void Print(const std::vector<std::string>& args);
-  void DialogCommand(const std::vector<std::string>& args);
-  void SelectRows(const std::vector<std::string>& rows);
   void MakeFile(const std::vector<std::string>& args);
+  void PrintWindow(const std::string& name, const std::string& what);
   sim::SimOutlook& Outlook();
   void ReportHostErrors();
 
@@ -52,14 +42,8 @@ class SimSession {
   std::string version_ = "11.0.8217";
   int explorers_ = 1;
   std::shared_ptr<sim::SimOutlook> outlook_;
-  std::shared_ptr<Connect> connect_;
-  sim::SimHostServices host_;
-  std::optional<sim::FixedNumberFormat> numberFormat_;
-  sim::SimDialogWindow dialogWindow_;
-  std::optional<sim::SimTransferAgent> recordedAgent_;
-  std::optional<ScopedPlatform> installed_;
-  std::string logFile_;
-  std::uintmax_t logStart_ = 0;
+  std::unique_ptr<SimAddIn> addIn_;
+  std::shared_ptr<host::AddInEntry> connection_;
 };
 
 }  // namespace dwl::cli

@@ -1,7 +1,6 @@
-// What the print command of `dwl sim` shows: a window's caption, body,
-// toolbars and so on, the attachments dialog, the queue files, the add-in's
-// log lines of the run, the clipboard, the hub and TransferAgent's recorded
-// starts. It only reads.
+// What the print command of `dwl sim` shows of the add-in's side: the
+// attachments dialog, the queue files, the add-in's log lines of the run,
+// the clipboard, the hub and TransferAgent's recorded starts. It only reads.
 #pragma once
 
 #include <cstdint>
@@ -11,8 +10,8 @@
 #include <vector>
 
 #include "addin/Connect.h"
-#include "platform/sim/SimHostServices.h"
-#include "platform/sim/SimOutlook.h"
+#include "platform/sim/SimPictureFiles.h"
+#include "platform/sim/SimSettingsStore.h"
 #include "platform/sim/SimTransferAgent.h"
 
 namespace dwl::cli {
@@ -21,9 +20,10 @@ class SimPrinter {
  public:
   // What the session shows it.
   struct View {
-    std::function<sim::SimOutlook&()> outlook;  // made on first use
-    sim::SimHostServices& host;
-    Connect* connect;                   // null while not connected
+    Clipboard& clipboard;
+    const sim::SimPictureFiles& pictures;
+    sim::SimSettingsStore& settingsStore;
+    const Connect* connect;              // null while not connected
     const sim::SimTransferAgent* agent;  // null unless starts are recorded
     std::string logFile;
     std::uintmax_t logStart;  // where this run's lines begin
@@ -34,7 +34,6 @@ class SimPrinter {
   void Print(const std::vector<std::string>& args);
 
  private:
-  void PrintWindow(const std::string& name, const std::string& what);
   void PrintLog();
   void PrintDialog(const std::string& what);
   void PrintQueue();
