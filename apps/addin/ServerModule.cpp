@@ -6,6 +6,13 @@
 #include "platform/win32/Win32Platform.h"
 
 #include "apps/addin/HostAdapters.h"
+#include "platform/win32/Win32Error.h"
+
+// Asio starts Winsock from a global object, which in a DLL runs under the
+// loader lock, where starting Winsock may deadlock. This object, made before
+// Asio's own (priority 101 comes first), tells Asio that the DLL starts
+// Winsock itself: AddReference does, on the host's thread.
+__attribute__((init_priority(101))) asio::detail::winsock_init<>::manual manualWinsockStart;
 
 namespace dwl::addin {
 namespace {
@@ -20,7 +27,18 @@ win32::Win32Platform* installed = nullptr;
 }  // namespace
 
 void ServerModule::AddReference() {
-  if (references.load() == 0 && installed == nullptr) installed = new win32::Win32Platform();
+  if (references.load() == 0 && installed == nullptr) {
+    WSADATA winsock{};
+    if (const int failed = WSAStartup(MAKEWORD(2, 2), &winsock); failed != 0) {
+      throw win32::Win32Error(static_cast<unsigned long>(failed), "WSAStartup");
+    }
+    try {
+      installed = new win32::Win32Platform();
+    } catch (...) {
+      WSACleanup();
+      throw;
+    }
+  }
   ++references;
 }
 
@@ -28,6 +46,7 @@ void ServerModule::ReleaseReference() noexcept {
   if (--references > 0) return;
   delete installed;
   installed = nullptr;
+  WSACleanup();
 }
 
 bool ServerModule::CanUnload() noexcept { return references.load() == 0; }

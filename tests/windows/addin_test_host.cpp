@@ -3,6 +3,8 @@
 // IDispatch::Invoke. Wine does not merge HKCU\Software\Classes into HKCR, so
 // the CLSID and the DLL's path are read from HKCU and DllGetClassObject is
 // called directly. One line per check; exit 0 when every check passed.
+#include <winsock2.h>
+
 #include <windows.h>
 
 #include <oleauto.h>
@@ -295,6 +297,9 @@ int Run() {
   HMODULE dll = LoadLibraryW(path.c_str());
   Check(dll != nullptr, "LoadLibrary of the registered path");
   if (dll == nullptr) return 1;
+  // Winsock started while the DLL loads would start under the loader lock.
+  const bool winsockStarted = WSACleanup() != SOCKET_ERROR || WSAGetLastError() != WSANOTINITIALISED;
+  Check(!winsockStarted, "loading the DLL does not start Winsock");
   using GetClassObject = HRESULT(STDAPICALLTYPE*)(REFCLSID, REFIID, void**);
   using CanUnloadNow = HRESULT(STDAPICALLTYPE*)();
   auto getClassObject = reinterpret_cast<GetClassObject>(
