@@ -60,8 +60,8 @@ inline constexpr int kClassMail = 43;
 
 }  // namespace dwl::win32::outlook_ids
 
-// Office's command bars. Its DISPIDs were assigned by the compiler, yet every
-// Office from 2000 on has kept them.
+// Office's command bars. Its DISPIDs were assigned by the compiler, yet
+// Office 2000 and Office 2013 agree on them.
 namespace dwl::win32::office_ids {
 
 // Office's GUIDs follow the same pattern.

@@ -36,9 +36,6 @@ ComVariant Property(Object& object, Value (Object::*get)(), void (Object::*set)(
   return {};
 }
 
-// Left out, or Empty as a script may pass it instead.
-bool Absent(const ComVariant& value) { return value.IsMissing() || value.IsEmpty(); }
-
 constexpr Member kControlMembers[] = {
     {L"Id", dispid::kControlId, MemberKind::Get, 0},
     {L"Type", dispid::kControlType, MemberKind::Get, 0},
@@ -178,9 +175,9 @@ class ComCommandBars : public AutomationObject {
     // FindControl(Type, Id, Tag, Visible): the host finds by id or by tag
     // alone, so Type and Visible narrow nothing.
     std::shared_ptr<host::CommandBarControl> found;
-    if (!Absent(args[1])) {
+    if (!args[1].IsMissing()) {
       found = bars_->FindControlById(args[1].ToInt32());
-    } else if (!Absent(args[2])) {
+    } else if (!args[2].IsMissing()) {
       found = bars_->FindControlByTag(args[2].ToText());
     } else {
       throw Error(errc::kInvalidCall, "CommandBars.FindControl", "Invalid procedure call or argument: no Id or Tag");
