@@ -1,5 +1,6 @@
 // Outlook's own numbers: the event interfaces' DIIDs, the event DISPIDs and
-// the member DISPIDs, as Outlook's type library gives them. The adapters
+// the member DISPIDs, as Outlook's type library gives them, and Office's for
+// the command bars an Outlook window has. The adapters
 // (platform/win32/outlook) call Outlook by them; the simulated Outlook over
 // COM (platform/win32/simcom) answers to them.
 #pragma once
@@ -44,6 +45,7 @@ inline constexpr DISPID kInspectors = 282;
 inline constexpr DISPID kCount = 80;
 inline constexpr DISPID kItem = 0;
 // _Inspector.
+inline constexpr DISPID kCommandBars = 0x2100;
 inline constexpr DISPID kCurrentItem = 0x2102;
 inline constexpr DISPID kCaption = 0x2111;
 // _MailItem.
@@ -57,3 +59,44 @@ inline constexpr DISPID kSave = 0xF048;
 inline constexpr int kClassMail = 43;
 
 }  // namespace dwl::win32::outlook_ids
+
+// Office's command bars. Its DISPIDs were assigned by the compiler, yet
+// Office 2000 and Office 2013 agree on them.
+namespace dwl::win32::office_ids {
+
+// Office's GUIDs follow the same pattern.
+inline constexpr GUID kCommandBarButtonEvents = outlook_ids::OutlookGuid(0x000C0351);
+
+namespace dispid {
+// _CommandBarButtonEvents: Click(Ctrl, CancelDefault).
+inline constexpr DISPID kClick = 1;
+// _CommandBars.
+inline constexpr DISPID kBarsAdd = 0x60030002;
+inline constexpr DISPID kFindControl = 0x60030008;
+// CommandBar.
+inline constexpr DISPID kBarControls = 0x60040003;
+inline constexpr DISPID kBarDelete = 0x60040004;
+inline constexpr DISPID kBarEnabled = 0x60040005;
+inline constexpr DISPID kBarName = 0x6004000E;
+inline constexpr DISPID kBarProtection = 0x60040017;
+inline constexpr DISPID kBarVisible = 0x6004001E;
+// CommandBarControls.
+inline constexpr DISPID kControlsAdd = 0x60030000;
+inline constexpr DISPID kControlsCount = 0x60030001;
+// CommandBarControl.
+inline constexpr DISPID kControlCaption = 0x60040003;
+inline constexpr DISPID kControlEnabled = 0x6004000A;
+inline constexpr DISPID kControlId = 0x60040013;
+inline constexpr DISPID kControlParent = 0x6004001C;
+inline constexpr DISPID kControlTag = 0x60040023;
+inline constexpr DISPID kControlType = 0x60040028;
+inline constexpr DISPID kControlVisible = 0x60040029;
+// _CommandBarButton, besides the control's members.
+inline constexpr DISPID kPasteFace = 0x60050005;
+inline constexpr DISPID kStyle = 0x6005000A;
+}  // namespace dispid
+
+// MsoControlType of a control that is not one of Office's kinds.
+inline constexpr int kControlCustom = 0;
+
+}  // namespace dwl::win32::office_ids

@@ -47,6 +47,15 @@ ComVariant::ComVariant(std::nullptr_t) : ComVariant(static_cast<IDispatch*>(null
 
 ComVariant::~ComVariant() { VariantClear(&variant_); }
 
+ComVariant ComVariant::Missing() {
+  ComVariant missing;
+  missing.variant_.vt = VT_ERROR;
+  missing.variant_.scode = DISP_E_PARAMNOTFOUND;
+  return missing;
+}
+
+bool ComVariant::IsMissing() const { return variant_.vt == VT_ERROR && variant_.scode == DISP_E_PARAMNOTFOUND; }
+
 ComVariant::ComVariant(ComVariant&& other) noexcept : variant_(other.variant_) { VariantInit(&other.variant_); }
 
 ComVariant& ComVariant::operator=(ComVariant&& other) noexcept {

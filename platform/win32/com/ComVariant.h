@@ -42,6 +42,10 @@ class ComVariant {
     requires(!std::convertible_to<T*, IDispatch*>)
   ComVariant(T*) = delete;
   ~ComVariant();
+  // An optional argument left out, as a script leaves it: VT_ERROR with
+  // DISP_E_PARAMNOTFOUND, which reads as no value rather than as 0 or "".
+  static ComVariant Missing();
+  bool IsMissing() const;
 
   ComVariant(ComVariant&& other) noexcept;
   ComVariant& operator=(ComVariant&& other) noexcept;

@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "platform/Error.h"
 #include "platform/win32/outlook/EventSink.h"
 #include "platform/win32/OutlookIds.h"
+#include "platform/win32/outlook/OutlookCommandBars.h"
 #include "platform/win32/outlook/OutlookItems.h"
 
 namespace dwl::win32::outlook {
@@ -43,9 +43,7 @@ std::shared_ptr<host::OutlookItem> InspectorAdapter::CurrentItem() {
 std::string InspectorAdapter::Caption() { return inspector_.Get("Caption").ToText(); }  // DISPID 0x2111
 
 std::shared_ptr<host::CommandBars> InspectorAdapter::GetCommandBars() {
-  // DISPID 0x2100, once the command bars have adapters of their own.
-  throw Error(errc::kMemberNotSupported, "Inspector.CommandBars",
-              "Object doesn't support this property or method: CommandBars");
+  return CommandBarsFrom(inspector_.Get("CommandBars").ToObject());  // DISPID 0x2100
 }
 
 host::EventConnection InspectorAdapter::OnActivate(std::function<void()> handler) {

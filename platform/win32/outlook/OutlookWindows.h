@@ -39,7 +39,7 @@ class InspectorAdapter final : public host::Inspector {
   // nullptr when the window shows no item.
   std::shared_ptr<host::OutlookItem> CurrentItem() override;
   std::string Caption() override;
-  // Not adapted yet: fails with dwl::Error (438).
+  // nullptr when the window has none.
   std::shared_ptr<host::CommandBars> GetCommandBars() override;
   host::EventConnection OnActivate(std::function<void()> handler) override;
 

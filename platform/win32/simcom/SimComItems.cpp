@@ -84,6 +84,7 @@ class ComOtherItem : public AutomationObject {
 constexpr Member kInspectorMembers[] = {
     {L"CurrentItem", dispid::kCurrentItem, MemberKind::Get, 0},
     {L"Caption", dispid::kCaption, MemberKind::Get, 0},
+    {L"CommandBars", dispid::kCommandBars, MemberKind::Get, 0},
 };
 
 class ComInspector : public AutomationObject {
@@ -104,6 +105,7 @@ class ComInspector : public AutomationObject {
  private:
   ComVariant Call(const Member& member, bool, std::span<const ComVariant>) override {
     if (member.id == dispid::kCurrentItem) return ObjectResult(ExposeItem(inspector_->CurrentItem(), hasEvents10_));
+    if (member.id == dispid::kCommandBars) return ObjectResult(ExposeCommandBars(inspector_->GetCommandBars()));
     return ComVariant(inspector_->Caption());
   }
 

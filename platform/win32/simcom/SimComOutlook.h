@@ -37,4 +37,12 @@ Microsoft::WRL::ComPtr<IDispatch> ExposeInspector(std::shared_ptr<host::Inspecto
 // A mail item, or an item of another kind without the mail item's members.
 Microsoft::WRL::ComPtr<IDispatch> ExposeItem(std::shared_ptr<host::OutlookItem> item, bool events10);
 
+// A window's command bars with Office's member names and DISPIDs. A control
+// that is a button has the button's members too, and raises Click through
+// _CommandBarButtonEvents with CancelDefault by reference.
+Microsoft::WRL::ComPtr<IDispatch> ExposeCommandBars(std::shared_ptr<host::CommandBars> bars);
+Microsoft::WRL::ComPtr<IDispatch> ExposeCommandBar(std::shared_ptr<host::CommandBar> bar);
+Microsoft::WRL::ComPtr<IDispatch> ExposeCommandBarControls(std::shared_ptr<host::CommandBarControls> controls);
+Microsoft::WRL::ComPtr<IDispatch> ExposeCommandBarControl(std::shared_ptr<host::CommandBarControl> control);
+
 }  // namespace dwl::win32::simcom

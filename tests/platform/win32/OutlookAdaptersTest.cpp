@@ -1,5 +1,7 @@
 // The adapters as the add-in meets them: the simulated Outlook shown over COM
 // by simcom, read back through the adapters as host objects.
+#include "tests/TestPlatform.h"  // before <windows.h>
+
 #include "platform/win32/outlook/OutlookApplication.h"
 
 #include <windows.h>
@@ -12,6 +14,8 @@
 #include <vector>
 
 #include "platform/Error.h"
+#include "platform/sim/SimClipboard.h"
+#include "platform/sim/SimFaults.h"
 #include "platform/sim/SimOutlook.h"
 #include "platform/win32/com/ComApartment.h"
 #include "platform/win32/simcom/SimComOutlook.h"
@@ -33,14 +37,25 @@ class OutlookAdaptersTest : public ::testing::Test {
     outlook->Open("Report", Kind::Mail, false, false);
   }
   std::shared_ptr<host::Application> Host() { return ApplicationFrom(simcom::ExposeApplication(outlook).Get()); }
-  std::shared_ptr<host::MailItem> Mail(const std::string& window) {
+  std::shared_ptr<host::Inspector> Window(const std::string& name) {
     const auto windows = Host()->GetInspectors();
     for (int i = 1; i <= windows->Count(); ++i) {
-      const auto inspector = windows->Item(i);
-      if (inspector->Caption() == window + " - Message") return inspector->CurrentItem()->AsMailItem();
+      auto inspector = windows->Item(i);
+      if (inspector->Caption() == name + " - Message") return inspector;
     }
-    ADD_FAILURE() << "no window " << window;
-    return nullptr;
+    throw std::runtime_error("no window " + name);
+  }
+  std::shared_ptr<host::MailItem> Mail(const std::string& window) {
+    return Window(window)->CurrentItem()->AsMailItem();
+  }
+  // A temporary toolbar in the window with one button, as the add-in makes
+  // it, and the sim's button behind it.
+  std::shared_ptr<host::CommandBarButton> AddButton(const std::string& window) {
+    const auto bar = Window(window)->GetCommandBars()->Add("Tools", host::office::kBarTop, false, true);
+    return bar->Controls()->Add(host::office::kControlButton, 1, "", 1, true)->AsButton();
+  }
+  std::shared_ptr<sim::SimControl> SimButton(const std::string& window) {
+    return outlook->Window(window)->Bars().Bars().back()->Items().front();
   }
 
   com::ComApartment apartment;
@@ -180,6 +195,118 @@ TEST_F(OutlookAdaptersTest, NewInspectorHandsTheWindowAndActivateFollowsIt) {
   opened.reset();
   outlook->Open("Later", Kind::Note, false, false);
   EXPECT_EQ(opened, nullptr);
+}
+
+TEST_F(OutlookAdaptersTest, ControlsAreFoundByIdAndTagAndNothingIsNullptr) {
+  outlook->Open("Draft", Kind::Mail, false, true);
+  const auto bars = Window("Draft")->GetCommandBars();
+  const auto insertFile = bars->FindControlById(host::office::kInsertFileControlId);
+  ASSERT_NE(insertFile, nullptr);
+  EXPECT_EQ(insertFile->Id(), host::office::kInsertFileControlId);
+  EXPECT_EQ(insertFile->Caption(), "Insert File");
+  EXPECT_TRUE(insertFile->Visible());
+  EXPECT_EQ(insertFile->Parent()->Name(), "Standard");
+  EXPECT_FALSE(Window("Report")->GetCommandBars()->FindControlById(host::office::kInsertFileControlId)->Visible());
+
+  EXPECT_EQ(bars->FindControlByTag("Mine"), nullptr);
+  insertFile->SetTag("Mine");
+  EXPECT_EQ(outlook->Window("Draft")->Bars().Bars().front()->Items().front()->Tag(), "Mine");
+  EXPECT_EQ(bars->FindControlByTag("Mine")->Id(), host::office::kInsertFileControlId);
+  EXPECT_EQ(bars->FindControlById(4242), nullptr);
+
+  sim::SimFaults::Current().SetEmpty("Inspector.CommandBars");
+  EXPECT_EQ(Window("Draft")->GetCommandBars(), nullptr);
+  sim::SimFaults::Current().Clear();
+}
+
+TEST_F(OutlookAdaptersTest, ATemporaryToolbarIsBuiltSetAndDeletedInTheSim) {
+  const auto bars = Window("Report")->GetCommandBars();
+  const auto bar = bars->Add("Tools", host::office::kBarTop, false, true);
+  bar->SetVisible(true);
+  bar->SetEnabled(false);
+  bar->SetProtection(host::office::kBarNoMove);
+  const auto simBar = outlook->Window("Report")->Bars().Bars().back();
+  EXPECT_TRUE(simBar->Temporary());
+  EXPECT_TRUE(simBar->Visible());
+  EXPECT_FALSE(bar->Enabled());
+  EXPECT_EQ(bar->Protection(), host::office::kBarNoMove);
+
+  const auto controls = bar->Controls();
+  const auto button = controls->Add(host::office::kControlButton, 1, "", 1, true)->AsButton();
+  EXPECT_EQ(controls->Count(), 1);
+  button->SetTag("ToolsButton");
+  button->SetStyle(host::office::kButtonIconAndCaption);
+  button->SetCaption("Dropwell: loading..");
+  button->SetEnabled(false);
+  const auto simButton = SimButton("Report");
+  EXPECT_EQ(simButton->Tag(), "ToolsButton");
+  EXPECT_EQ(simButton->Style(), host::office::kButtonIconAndCaption);
+  EXPECT_EQ(button->Caption(), "Dropwell: loading..");
+  EXPECT_FALSE(simButton->Enabled());
+  EXPECT_EQ(button->AsButton(), button);
+
+  // A control of another type is no button.
+  const auto popup = controls->Add(10, 1, "", 0, true);
+  EXPECT_EQ(testing::CaughtError([&] { popup->AsButton(); }).Number(), errc::kTypeMismatch);
+  EXPECT_EQ(controls->Count(), 2);
+
+  // As the add-in clears old toolbars: the tagged control's parent goes.
+  bars->FindControlByTag("ToolsButton")->Parent()->Delete();
+  EXPECT_TRUE(simBar->Deleted());
+  EXPECT_EQ(bars->FindControlByTag("ToolsButton"), nullptr);
+  const Error again = testing::CaughtError([&] { bar->Delete(); });
+  EXPECT_EQ(again.Source(), "CommandBar.Delete");
+  EXPECT_EQ(testing::CaughtError([&] { bars->Add("Menu", host::office::kBarTop, true, true); }).Source(),
+            "CommandBars.Add");
+}
+
+TEST_F(OutlookAdaptersTest, PasteFaceTakesThePictureOnTheInstalledClipboard) {
+  dwl::testing::TestPlatform platform;
+  sim::SimClipboard clipboard;
+  Platform services = ThePlatform();
+  services.clipboard = &clipboard;
+  const ScopedPlatform withClipboard(services);
+
+  const auto button = AddButton("Report");
+  EXPECT_EQ(testing::CaughtError([&] { button->PasteFace(); }).Source(), "CommandBarButton.PasteFace");
+  const Picture icon{"BM icon", 16, 16};
+  clipboard.SetBitmap(icon);
+  button->PasteFace();
+  EXPECT_EQ(SimButton("Report")->Face(), icon);
+}
+
+TEST_F(OutlookAdaptersTest, AClickReachesTheHandlerAndItsCancelDefaultGoesBack) {
+  const auto button = AddButton("Report");
+  button->SetTag("ToolsButton");
+  std::vector<std::string> clicks;
+  auto click = button->OnClick([&](host::CommandBarButton& ctrl, bool& cancelDefault) {
+    // The host names the button; it is a button again for the handler.
+    clicks.push_back(ctrl.Tag() + (cancelDefault ? " cancelled" : ""));
+    EXPECT_EQ(ctrl.AsButton()->Style(), 0);
+    cancelDefault = true;
+  });
+  // The host's own handler runs after the add-in's and sees its answer.
+  std::vector<bool> afterwards;
+  auto hostSide = SimButton("Report")->OnClick([&](host::CommandBarButton&, bool& cancelDefault) {
+    afterwards.push_back(cancelDefault);
+  });
+  outlook->ClickLastButton();
+  EXPECT_EQ(clicks, std::vector<std::string>{"ToolsButton"});
+  EXPECT_EQ(afterwards, std::vector<bool>{true});
+  EXPECT_TRUE(outlook->TakeHostErrors().empty());
+
+  // A failing handler fails to the host only.
+  click = button->OnClick([](host::CommandBarButton&, bool&) { throw std::runtime_error("bad"); });
+  outlook->ClickLastButton();
+  const auto errors = outlook->TakeHostErrors();
+  ASSERT_EQ(errors.size(), 1u);
+  EXPECT_EQ(errors[0].Description(), "bad");
+  EXPECT_EQ(afterwards, (std::vector<bool>{true, false}));
+
+  click.Disconnect();
+  outlook->ClickLastButton();
+  EXPECT_EQ(clicks.size(), 1u);
+  EXPECT_TRUE(outlook->TakeHostErrors().empty());
 }
 
 }  // namespace

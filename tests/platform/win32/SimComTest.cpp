@@ -65,11 +65,14 @@ class TestSink final : public IDispatch {
     std::vector<VARTYPE> types;
     for (UINT i = 0; i < params->cArgs; ++i) types.push_back(params->rgvarg[i].vt);
     argumentTypes.push_back(types);
-    if (params->cArgs == 1 && params->rgvarg[0].vt == (VT_BOOL | VT_BYREF)) {
+    // Cancel is always the last parameter, the object the first.
+    if (params->cArgs >= 1 && params->rgvarg[0].vt == (VT_BOOL | VT_BYREF)) {
       cancelSeen.push_back(*params->rgvarg[0].pboolVal);
       if (writeCancel) *params->rgvarg[0].pboolVal = *writeCancel;
     }
-    if (params->cArgs == 1 && params->rgvarg[0].vt == VT_DISPATCH) received = params->rgvarg[0].pdispVal;
+    if (params->cArgs >= 1 && params->rgvarg[params->cArgs - 1].vt == VT_DISPATCH) {
+      received = params->rgvarg[params->cArgs - 1].pdispVal;
+    }
     return fail ? E_FAIL : S_OK;
   }
 
@@ -364,6 +367,53 @@ TEST_F(SimComTest, EveryObjectGoesWithItsLastReference) {
   // The host's events find nobody to call once the objects are gone.
   outlook->Send("Report");
   EXPECT_EQ(outlook->SentMails().size(), 1u);
+}
+
+TEST_F(SimComTest, CommandBarsAnswerToOfficesNumbersAndAButtonRaisesClick) {
+  DispatchObject inspector = Object(Object(Application().Get("Inspectors")).Call("Item", 1));
+  DispatchObject bars = Object(inspector.Get("CommandBars"));
+  DispatchObject bar = Object(bars.Call("Add", "Tools", 1, false, true));
+  DispatchObject controls = Object(bar.Get("Controls"));
+  DispatchObject button = Object(controls.Call("Add", 1, 1, "", 1, true));
+  const struct {
+    DispatchObject* object;
+    const char* name;
+    DISPID id;
+  } members[] = {{&inspector, "CommandBars", dispid::kCommandBars},
+                 {&bars, "FindControl", office_ids::dispid::kFindControl},
+                 {&bar, "Controls", office_ids::dispid::kBarControls},
+                 {&bar, "Protection", office_ids::dispid::kBarProtection},
+                 {&controls, "Count", office_ids::dispid::kControlsCount},
+                 {&button, "Parent", office_ids::dispid::kControlParent},
+                 {&button, "PasteFace", office_ids::dispid::kPasteFace}};
+  for (const auto& member : members) EXPECT_EQ(member.object->Id(member.name), member.id) << member.name;
+  EXPECT_EQ(button.Get("Type").ToInt32(), 1);
+  EXPECT_EQ(testing::CaughtError([&] {
+              bars.Call("FindControl", ComVariant::Missing(), ComVariant::Missing(), ComVariant::Missing(),
+                        ComVariant::Missing());
+            }).Number(),
+            errc::kInvalidCall);
+
+  // Another kind of control has neither the button's members nor its events.
+  DispatchObject popup = Object(controls.Call("Add", 10, 1, "", 0, true));
+  EXPECT_EQ(testing::CaughtError([&] { popup.Get("Style"); }).Number(), errc::kMemberNotSupported);
+  ComPtr<IConnectionPoint> none;
+  EXPECT_EQ(FindPoint(popup, office_ids::kCommandBarButtonEvents, none), E_NOINTERFACE);
+
+  auto sink = TestSink::Make(office_ids::kCommandBarButtonEvents);
+  DWORD cookie = 0;
+  ComPtr<IConnectionPoint> point = Advise(button, office_ids::kCommandBarButtonEvents, sink.Get(), cookie);
+  sink->writeCancel = VARIANT_TRUE;
+  const auto simButton = outlook->Window("Report")->Bars().Bars().back()->Items().front();
+  std::optional<bool> hostSees;
+  auto hostSide = simButton->OnClick([&](host::CommandBarButton&, bool& cancelDefault) { hostSees = cancelDefault; });
+  simButton->Click();
+  EXPECT_EQ(sink->events, (std::vector<DISPID>{office_ids::dispid::kClick}));
+  EXPECT_EQ(sink->argumentTypes[0], (std::vector<VARTYPE>{VT_BOOL | VT_BYREF, VT_DISPATCH}));
+  EXPECT_EQ(sink->received.Get(), button.Interface().Get());
+  EXPECT_EQ(sink->cancelSeen, (std::vector<VARIANT_BOOL>{VARIANT_FALSE}));
+  EXPECT_EQ(hostSees, true);
+  EXPECT_EQ(point->Unadvise(cookie), S_OK);
 }
 
 }  // namespace
