@@ -3,20 +3,13 @@
 namespace dwl {
 
 SavedClipboard::SavedClipboard(Clipboard& clipboard, TolerantRun& run) : clipboard_(clipboard), run_(run) {
-  run_.Run([this] {
-    text_ = clipboard_.GetText();
-    if (text_.empty()) picture_ = clipboard_.GetPicture();
-  });
+  run_.Run([this] { content_ = clipboard_.Save(); });
 }
 
 SavedClipboard::~SavedClipboard() {
-  run_.Run([this] {
-    if (!text_.empty()) {
-      clipboard_.SetText(text_);
-    } else if (picture_) {
-      clipboard_.SetBitmap(*picture_);
-    }
-  });
+  // Saving failed: there is nothing to put back.
+  if (!content_) return;
+  run_.Run([this] { clipboard_.Restore(*content_); });
 }
 
 }  // namespace dwl

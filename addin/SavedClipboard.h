@@ -1,11 +1,10 @@
 // The user's clipboard, kept while the add-in borrows the clipboard (the
-// toolbar button takes its icon from it): the text, or the picture when there
-// is no text, is put back when the keeper goes, however the borrowing ends.
+// toolbar button takes its icon from it): its whole content, every format,
+// is put back when the keeper goes, however the borrowing ends.
 // Saving and restoring are tolerant steps of the caller's run.
 #pragma once
 
-#include <optional>
-#include <string>
+#include <memory>
 
 #include "platform/Clipboard.h"
 #include "support/TolerantRun.h"
@@ -22,8 +21,7 @@ class SavedClipboard {
  private:
   Clipboard& clipboard_;
   TolerantRun& run_;
-  std::string text_;
-  std::optional<Picture> picture_;
+  std::unique_ptr<ClipboardContent> content_;  // null when saving failed
 };
 
 }  // namespace dwl

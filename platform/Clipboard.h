@@ -2,6 +2,7 @@
 // them.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -16,6 +17,13 @@ struct Picture {
   bool operator==(const Picture&) const = default;
 };
 
+// Everything the clipboard held at one moment, in every format, as the
+// clipboard that saved it keeps it; only that clipboard can put it back.
+class ClipboardContent {
+ public:
+  virtual ~ClipboardContent() = default;
+};
+
 class Clipboard {
  public:
   virtual ~Clipboard() = default;
@@ -27,6 +35,11 @@ class Clipboard {
   virtual void SetBitmap(const Picture& picture) = 0;
   virtual void SetText(const std::string& text) = 0;
   virtual void Clear() = 0;
+  // The whole content, for Restore once the clipboard was borrowed.
+  virtual std::unique_ptr<ClipboardContent> Save() = 0;
+  // Replaces the clipboard's content with `content`, which Save of this
+  // clipboard made.
+  virtual void Restore(const ClipboardContent& content) = 0;
 };
 
 class PictureFiles {

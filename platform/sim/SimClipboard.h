@@ -1,6 +1,8 @@
-// The simulated clipboard: text or one picture, as the toolbar's icon needs.
+// The simulated clipboard: text or one picture, as the toolbar's icon needs;
+// its saved content is a copy of both.
 #pragma once
 
+#include <memory>
 #include <optional>
 #include <string>
 
@@ -15,6 +17,8 @@ class SimClipboard : public Clipboard {
   void SetBitmap(const Picture& picture) override;
   void SetText(const std::string& text) override;
   void Clear() override;
+  std::unique_ptr<ClipboardContent> Save() override;
+  void Restore(const ClipboardContent& content) override;
 
  private:
   std::string text_;

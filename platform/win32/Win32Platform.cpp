@@ -15,6 +15,7 @@ Platform Win32Platform::Services() {
   services.console = &console_;
   services.alerts = &alerts_;
   services.numberFormat = &numberFormat_;
+  services.clipboard = &clipboard_;
   services.pictures = &pictures_;
   services.eventLoop = &eventLoop_;
   return services;

@@ -6,6 +6,7 @@
 #include "platform/portable/PortableEventLoop.h"
 #include "platform/portable/PortablePictureFiles.h"
 #include "platform/win32/MessageBoxAlerts.h"
+#include "platform/win32/Win32Clipboard.h"
 #include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32CodePage.h"
 #include "platform/win32/Win32Console.h"
@@ -38,6 +39,7 @@ class Win32Platform {
   Win32Console console_;
   MessageBoxAlerts alerts_;
   Win32NumberFormat numberFormat_;
+  Win32Clipboard clipboard_;
   portable::PortablePictureFiles pictures_;
   portable::PortableEventLoop eventLoop_{codePage_};
   ScopedPlatform installed_;

@@ -39,9 +39,9 @@ class HostileClipboard : public sim::SimClipboard {
  public:
   std::function<void()> during;
   bool losing = false;
-  std::string GetText() override {
+  std::unique_ptr<ClipboardContent> Save() override {
     if (during) std::exchange(during, nullptr)();
-    return SimClipboard::GetText();
+    return SimClipboard::Save();
   }
   std::optional<Picture> GetPicture() override { return losing ? std::nullopt : SimClipboard::GetPicture(); }
 };
