@@ -6,21 +6,35 @@
 #include "platform/win32/Win32Platform.h"
 
 #include "apps/addin/HostAdapters.h"
+#include "platform/win32/outlook/OutlookObjectFactory.h"
 
 namespace dwl::addin {
 namespace {
+
+Platform WithObjects(Platform services, host::ObjectFactory& objects) {
+  services.objects = &objects;
+  return services;
+}
+
+// The Windows platform with the host's outside components over it. Members
+// go in reverse: the outer installation first, as installations must.
+struct AddInPlatform {
+  win32::Win32Platform system;
+  win32::outlook::OutlookObjectFactory objects;
+  ScopedPlatform installed{WithObjects(system.Services(), objects)};
+};
 
 std::atomic<long> references{0};
 long locks = 0;
 // Not an owner with a destructor: should the host unload the DLL while
 // objects live, the platform (sockets, the console) must not be torn down
 // under the loader lock; the process is ending anyway.
-win32::Win32Platform* installed = nullptr;
+AddInPlatform* installed = nullptr;
 
 }  // namespace
 
 void ServerModule::AddReference() {
-  if (references.load() == 0 && installed == nullptr) installed = new win32::Win32Platform();
+  if (references.load() == 0 && installed == nullptr) installed = new AddInPlatform();
   ++references;
 }
 
