@@ -27,11 +27,20 @@ class Recipient final : public host::SafeRecipient {
   com::DispatchObject recipient_;
 };
 
-// The host's own list, read when asked: it follows the message.
-class RecipientList final : public host::SafeRecipients {
+// A list of the host's, read when asked: it follows the message.
+template <typename List>
+class DispatchList : public List {
  public:
-  explicit RecipientList(com::DispatchObject list) : list_(std::move(list)) {}
+  explicit DispatchList(com::DispatchObject list) : list_(std::move(list)) {}
   int Count() override { return list_.Get("Count").ToInt32(); }
+
+ protected:
+  com::DispatchObject list_;
+};
+
+class RecipientList final : public DispatchList<host::SafeRecipients> {
+ public:
+  using DispatchList::DispatchList;
   std::shared_ptr<host::SafeRecipient> Item(int index) override {
     // Checked here: hosts and components word a bad index each their own way.
     if (index < 1 || index > Count()) {
@@ -39,18 +48,6 @@ class RecipientList final : public host::SafeRecipients {
     }
     return std::make_shared<Recipient>(ObjectIn(list_.Call("Item", index), "Recipients.Item"));
   }
-
- private:
-  com::DispatchObject list_;
-};
-
-class AttachmentList final : public host::SafeAttachments {
- public:
-  explicit AttachmentList(com::DispatchObject list) : list_(std::move(list)) {}
-  int Count() override { return list_.Get("Count").ToInt32(); }
-
- private:
-  com::DispatchObject list_;
 };
 
 }  // namespace
@@ -78,7 +75,8 @@ std::shared_ptr<host::SafeRecipients> OutlookSafeMailItem::Recipients() {
 }
 
 std::shared_ptr<host::SafeAttachments> OutlookSafeMailItem::Attachments() {
-  return std::make_shared<AttachmentList>(ObjectIn(Target().Get("Attachments"), "SafeMailItem.Attachments"));
+  return std::make_shared<DispatchList<host::SafeAttachments>>(
+      ObjectIn(Target().Get("Attachments"), "SafeMailItem.Attachments"));
 }
 
 std::string OutlookSafeMailItem::Body() { return Target().Get("Body").ToText(); }

@@ -54,23 +54,6 @@ class ComRecipients : public AutomationObject {
   std::shared_ptr<sim::SimMailItem> mail_;
 };
 
-constexpr Member kAttachmentsMembers[] = {
-    {L"Count", dispid::kCount, MemberKind::Get, 0},
-};
-
-class ComAttachments : public AutomationObject {
- public:
-  explicit ComAttachments(std::shared_ptr<sim::SimMailItem> mail)
-      : AutomationObject(kAttachmentsMembers), mail_(std::move(mail)) {}
-
- private:
-  ComVariant Call(const Member&, bool, std::span<const ComVariant>) override {
-    return ComVariant(static_cast<std::int32_t>(mail_->hostAttachments));
-  }
-
-  std::shared_ptr<sim::SimMailItem> mail_;
-};
-
 constexpr Member kMailItemMembers[] = {
     {L"Class", dispid::kClass, MemberKind::Get, 0},
     {L"Sent", dispid::kSent, MemberKind::Get, 0},
@@ -119,7 +102,7 @@ class ComMailItem : public AutomationObject {
     if (!sim_) throw Error(errc::kMemberNotSupported, "MailItem", "Object doesn't support this property or method");
     switch (member.id) {
       case dispid::kRecipients: return ObjectResult(Make<ComRecipients>(sim_));
-      case dispid::kAttachments: return ObjectResult(Make<ComAttachments>(sim_));
+      case dispid::kAttachments: return ObjectResult(ExposeCount([mail = sim_] { return mail->hostAttachments; }));
       case dispid::kSubject: return TextProperty(sim_->subject, put, args);
       case dispid::kBody: return TextProperty(sim_->body, put, args);
       case dispid::kHTMLBody: return TextProperty(sim_->htmlBody, put, args);
