@@ -7,6 +7,7 @@
 
 #include "apps/addin/HostAdapters.h"
 #include "platform/win32/Win32Error.h"
+#include "platform/win32/outlook/OutlookObjectFactory.h"
 
 // Asio starts Winsock from a global object, which in a DLL runs under the
 // loader lock, where starting Winsock may deadlock. This object, made before
@@ -17,12 +18,25 @@ __attribute__((init_priority(101))) asio::detail::winsock_init<>::manual manualW
 namespace dwl::addin {
 namespace {
 
+Platform WithObjects(Platform services, host::ObjectFactory& objects) {
+  services.objects = &objects;
+  return services;
+}
+
+// The Windows platform with the host's outside components over it. Members
+// go in reverse: the outer installation first, as installations must.
+struct AddInPlatform {
+  win32::Win32Platform system;
+  win32::outlook::OutlookObjectFactory objects;
+  ScopedPlatform installed{WithObjects(system.Services(), objects)};
+};
+
 std::atomic<long> references{0};
 long locks = 0;
 // Not an owner with a destructor: should the host unload the DLL while
 // objects live, the platform (sockets, the console) must not be torn down
 // under the loader lock; the process is ending anyway.
-win32::Win32Platform* installed = nullptr;
+AddInPlatform* installed = nullptr;
 
 }  // namespace
 
@@ -33,7 +47,7 @@ void ServerModule::AddReference() {
       throw win32::Win32Error(static_cast<unsigned long>(failed), "WSAStartup");
     }
     try {
-      installed = new win32::Win32Platform();
+      installed = new AddInPlatform();
     } catch (...) {
       WSACleanup();
       throw;

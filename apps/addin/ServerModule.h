@@ -1,7 +1,8 @@
 // What the DLL keeps for the whole process: the count of its live COM objects
-// (class factories included) and server locks, and the Windows platform,
-// installed while that count is above zero so that the core finds its
-// services whenever the host can reach it. DllCanUnloadNow asks CanUnload.
+// (class factories included) and server locks, and the Windows platform with
+// the host's outside components, installed while that count is above zero so
+// that the core finds its services whenever the host can reach it.
+// DllCanUnloadNow asks CanUnload.
 // Objects are made and released on the host's thread (apartment threaded);
 // only the count is read from elsewhere (CoFreeUnusedLibraries).
 #pragma once

@@ -9,6 +9,12 @@ void SimMailItem::Save() {
   if (saves == failOnSave) throw Error(errc::kUnknown, "MailItem.Save", failReason);
 }
 
+std::vector<std::string> SimMailItem::AllRecipients() const {
+  std::vector<std::string> all;
+  for (const auto* kind : {&to, &cc, &bcc}) all.insert(all.end(), kind->begin(), kind->end());
+  return all;
+}
+
 host::EventConnection SimMailItem::OnSend(CancelHandler handler) {
   SimFaults::Current().Check("MailItem.Send");
   return send_.Add(std::move(handler));

@@ -34,6 +34,9 @@ class SimMailItem : public host::MailItem, public std::enable_shared_from_this<S
   bool RaiseSend();
   bool RaiseClose();
 
+  // Every recipient, To then Cc then Bcc, as the host lists them.
+  std::vector<std::string> AllRecipients() const;
+
   std::string subject;
   std::vector<std::string> to, cc, bcc;
   std::string body;

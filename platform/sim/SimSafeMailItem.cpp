@@ -33,11 +33,8 @@ std::shared_ptr<host::SafeRecipients> SimSafeMailItem::Recipients() {
           "Recipients.Item", std::make_shared<Recipient>(addresses[static_cast<std::size_t>(index - 1)]));
     }
   };
-  const SimMailItem& mail = Mail();
   auto list = std::make_shared<List>();
-  for (const auto* kind : {&mail.to, &mail.cc, &mail.bcc}) {
-    list->addresses.insert(list->addresses.end(), kind->begin(), kind->end());
-  }
+  list->addresses = Mail().AllRecipients();
   return SimFaults::Current().Hand<host::SafeRecipients>("SafeMailItem.Recipients", list);
 }
 

@@ -51,6 +51,16 @@ inline constexpr DISPID kCaption = 0x2111;
 // _MailItem.
 inline constexpr DISPID kClass = 0xF00A;
 inline constexpr DISPID kSent = 0xF402;
+inline constexpr DISPID kSubject = 0x37;
+inline constexpr DISPID kBody = 0x9100;
+inline constexpr DISPID kHTMLBody = 0xF404;
+inline constexpr DISPID kBodyFormat = 0xFA49;
+// Recipients and Attachments; each has Count (kCount) and an Item that is not
+// the default member. A recipient's Address.
+inline constexpr DISPID kRecipients = 0xF814;
+inline constexpr DISPID kAttachments = 0xF815;
+inline constexpr DISPID kListItem = 0x51;
+inline constexpr DISPID kAddress = 0x3003;
 inline constexpr DISPID kMileage = 0x8534;
 inline constexpr DISPID kSave = 0xF048;
 }  // namespace dispid

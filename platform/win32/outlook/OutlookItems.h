@@ -34,6 +34,9 @@ class MailItemAdapter final : public host::MailItem, public std::enable_shared_f
   host::EventConnection OnSend(CancelHandler handler) override;
   host::EventConnection OnClose(CancelHandler handler) override;
 
+  // The host's own object, for the safe mail item that works on it.
+  const com::DispatchObject& Object() const { return item_; }
+
  private:
   host::EventConnection OnCancellable(DISPID event, CancelHandler handler);
 

@@ -1,6 +1,7 @@
 // The item windows and their items.
 #include <cstdint>
 
+#include "platform/sim/SimItems.h"
 #include "platform/win32/simcom/ConnectionPoint.h"
 #include "platform/win32/OutlookIds.h"
 #include "platform/win32/simcom/SimComOutlook.h"
@@ -14,11 +15,56 @@ using Microsoft::WRL::ComPtr;
 
 namespace {
 
+constexpr Member kRecipientMembers[] = {
+    {L"Address", dispid::kAddress, MemberKind::Get, 0},
+};
+
+class ComRecipient : public AutomationObject {
+ public:
+  explicit ComRecipient(std::string address) : AutomationObject(kRecipientMembers), address_(std::move(address)) {}
+
+ private:
+  ComVariant Call(const Member&, bool, std::span<const ComVariant>) override { return ComVariant(address_); }
+
+  std::string address_;
+};
+
+constexpr Member kRecipientsMembers[] = {
+    {L"Count", dispid::kCount, MemberKind::Get, 0},
+    {L"Item", dispid::kListItem, MemberKind::Method, 1},
+};
+
+// Read when asked, so that it follows the message as the host's list does.
+class ComRecipients : public AutomationObject {
+ public:
+  explicit ComRecipients(std::shared_ptr<sim::SimMailItem> mail)
+      : AutomationObject(kRecipientsMembers), mail_(std::move(mail)) {}
+
+ private:
+  ComVariant Call(const Member& member, bool, std::span<const ComVariant> args) override {
+    const std::vector<std::string> all = mail_->AllRecipients();
+    if (member.id == dispid::kCount) return ComVariant(static_cast<std::int32_t>(all.size()));
+    const std::int32_t index = args[0].ToInt32();
+    if (index < 1 || static_cast<std::size_t>(index) > all.size()) {
+      throw Error(errc::kInvalidCall, "Recipients.Item", "Array index out of bounds");
+    }
+    return ObjectResult(Make<ComRecipient>(all[static_cast<std::size_t>(index - 1)]));
+  }
+
+  std::shared_ptr<sim::SimMailItem> mail_;
+};
+
 constexpr Member kMailItemMembers[] = {
     {L"Class", dispid::kClass, MemberKind::Get, 0},
     {L"Sent", dispid::kSent, MemberKind::Get, 0},
     {L"Mileage", dispid::kMileage, MemberKind::GetPut, 0},
     {L"Save", dispid::kSave, MemberKind::Method, 0},
+    {L"Subject", dispid::kSubject, MemberKind::GetPut, 0},
+    {L"Recipients", dispid::kRecipients, MemberKind::Get, 0},
+    {L"Attachments", dispid::kAttachments, MemberKind::Get, 0},
+    {L"Body", dispid::kBody, MemberKind::GetPut, 0},
+    {L"HTMLBody", dispid::kHTMLBody, MemberKind::GetPut, 0},
+    {L"BodyFormat", dispid::kBodyFormat, MemberKind::GetPut, 0},
 };
 
 class ComMailItem : public AutomationObject {
@@ -26,6 +72,7 @@ class ComMailItem : public AutomationObject {
   ComMailItem(std::shared_ptr<host::MailItem> mail, bool events10)
       : AutomationObject(kMailItemMembers),
         mail_(std::move(mail)),
+        sim_(std::dynamic_pointer_cast<sim::SimMailItem>(mail_)),
         events10_(*this, kItemEvents10, "ItemEvents_10"),
         events_(*this, kItemEvents, "ItemEvents") {
     if (events10) Offer(events10_);
@@ -47,7 +94,28 @@ class ComMailItem : public AutomationObject {
         return ComVariant(mail_->Mileage());
       case dispid::kSave: mail_->Save(); return {};
     }
+    return CallOnMessage(member, put, args);
+  }
+
+  // The message's own fields, which only the simulated mail item holds.
+  ComVariant CallOnMessage(const Member& member, bool put, std::span<const ComVariant> args) {
+    if (!sim_) throw Error(errc::kMemberNotSupported, "MailItem", "Object doesn't support this property or method");
+    switch (member.id) {
+      case dispid::kRecipients: return ObjectResult(Make<ComRecipients>(sim_));
+      case dispid::kAttachments: return ObjectResult(ExposeCount([mail = sim_] { return mail->hostAttachments; }));
+      case dispid::kSubject: return TextProperty(sim_->subject, put, args);
+      case dispid::kBody: return TextProperty(sim_->body, put, args);
+      case dispid::kHTMLBody: return TextProperty(sim_->htmlBody, put, args);
+      case dispid::kBodyFormat:
+        if (put) sim_->bodyFormat = args.back().ToInt32();
+        return ComVariant(static_cast<std::int32_t>(sim_->bodyFormat));
+    }
     return {};
+  }
+
+  static ComVariant TextProperty(std::string& field, bool put, std::span<const ComVariant> args) {
+    if (put) field = args.back().ToText();
+    return ComVariant(field);
   }
 
   // Cancel goes to the sinks by reference: each sees what the one before
@@ -64,6 +132,7 @@ class ComMailItem : public AutomationObject {
   }
 
   std::shared_ptr<host::MailItem> mail_;
+  std::shared_ptr<sim::SimMailItem> sim_;
   ConnectionPoint events10_;
   ConnectionPoint events_;
   host::EventConnection send_;

@@ -1,6 +1,7 @@
 #include "platform/win32/simcom/SimComOutlook.h"
 
 #include <cctype>
+#include <functional>
 
 #include "platform/win32/simcom/ConnectionPoint.h"
 #include "platform/win32/OutlookIds.h"
@@ -24,21 +25,20 @@ class ComNameSpace : public AutomationObject {
   std::shared_ptr<host::NameSpace> space_;
 };
 
-constexpr Member kExplorersMembers[] = {
+constexpr Member kCountMembers[] = {
     {L"Count", dispid::kCount, MemberKind::Get, 0},
 };
 
-class ComExplorers : public AutomationObject {
+class ComCount : public AutomationObject {
  public:
-  explicit ComExplorers(std::shared_ptr<host::Explorers> explorers)
-      : AutomationObject(kExplorersMembers), explorers_(std::move(explorers)) {}
+  explicit ComCount(std::function<int()> count) : AutomationObject(kCountMembers), count_(std::move(count)) {}
 
  private:
   ComVariant Call(const Member&, bool, std::span<const ComVariant>) override {
-    return ComVariant(static_cast<std::int32_t>(explorers_->Count()));
+    return ComVariant(static_cast<std::int32_t>(count_()));
   }
 
-  std::shared_ptr<host::Explorers> explorers_;
+  std::function<int()> count_;
 };
 
 class ComExplorer : public AutomationObject {
@@ -95,7 +95,7 @@ class ComApplication : public AutomationObject {
       case dispid::kProductCode: return ComVariant(application_->ProductCode());
       case dispid::kExplorers: {
         auto explorers = application_->GetExplorers();
-        return ObjectResult(explorers ? Make<ComExplorers>(std::move(explorers)) : nullptr);
+        return ObjectResult(explorers ? ExposeCount([explorers] { return explorers->Count(); }) : nullptr);
       }
       case dispid::kInspectors: return ObjectResult(ExposeInspectors(application_->GetInspectors(), events10_));
     }
@@ -136,6 +136,10 @@ bool HasEvents10(const std::string& version) {
 
 ComPtr<IDispatch> ExposeApplication(std::shared_ptr<host::Application> application) {
   return application ? AutomationObject::Make<ComApplication>(std::move(application)) : nullptr;
+}
+
+ComPtr<IDispatch> ExposeCount(std::function<int()> count) {
+  return AutomationObject::Make<ComCount>(std::move(count));
 }
 
 ComPtr<IDispatch> ExposeExplorer(std::shared_ptr<host::Explorer> explorer, bool events10) {

@@ -13,6 +13,7 @@
 #include <oaidl.h>
 #include <wrl/client.h>
 
+#include <functional>
 #include <memory>
 #include <string>
 
@@ -29,6 +30,9 @@ Microsoft::WRL::ComPtr<IDispatch> ExposeAddInInstance(std::shared_ptr<host::AddI
 
 // Whether a host of this Version has the _10 event interfaces.
 bool HasEvents10(const std::string& version);
+
+// A list that the add-in only counts: its Count asks `count` each time.
+Microsoft::WRL::ComPtr<IDispatch> ExposeCount(std::function<int()> count);
 
 // The objects reached from it; `events10` as the application says.
 Microsoft::WRL::ComPtr<IDispatch> ExposeExplorer(std::shared_ptr<host::Explorer> explorer, bool events10);
