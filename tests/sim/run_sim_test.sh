@@ -36,8 +36,12 @@ else
   file -b "$addin" | grep -q 'x86-64' && regsvr32=/usr/lib/wine/wine64
   WINEDEBUG=-all "$regsvr32" regsvr32 /s "$(windows_path "$addin")" || { echo "FAIL: regsvr32 $addin"; exit 1; }
   trap 'WINEDEBUG=-all "$regsvr32" regsvr32 /u /s "$(windows_path "$addin")"; rm -rf "$work"' EXIT
+  # The host runs from a folder of its own, as outlook.exe does: the add-in
+  # must find its pictures and TransferAgent beside the DLL, not beside it.
+  mkdir "$work/host"
+  cp "$dwl" "$work/host/"
   # The console's text mode writes each line feed as CR LF: one CR goes.
-  actual=$(wine_run "$dwl" sim --addin "$(windows_path "$addin")" "$(basename "$script")" 2>&1 | sed 's/\r$//'
+  actual=$(wine_run "$work/host/$(basename "$dwl")" sim --addin "$(windows_path "$addin")" "$(basename "$script")" 2>&1 | sed 's/\r$//'
            echo "exit ${PIPESTATUS[0]}")
   # Windows paths as the Linux run writes them: the working folder, the
   # user's folder, the programs' folder.
