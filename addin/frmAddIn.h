@@ -61,6 +61,7 @@ class frmAddIn {
   std::shared_ptr<host::Application> Application() const { return moOL_; }
   // Where button clicks open the attachments dialog; null ignores them.
   void SetFileBrowser(FileBrowser* browser) { fileBrowser_ = browser; }
+  FileBrowser* GetFileBrowser() const { return fileBrowser_; }
 
   // The processor slots: one empty slot after initialisation.
   int SlotCount() const { return static_cast<int>(slots_.size()); }

@@ -33,6 +33,7 @@ class frmFiles : public FileBrowser {
 
   // Where the window is drawn; null draws nothing (no window system).
   void SetView(DialogWindow* view) { view_ = view; }
+  DialogWindow* View() const { return view_; }
 
   bool Visible() override { return visible_; }
   // Fills the window from `objActiveEmailProcessor`'s record and shows it.

@@ -1,6 +1,8 @@
 #include "apps/sim/SimAddInSide.h"
 
+#include <chrono>
 #include <filesystem>
+#include <thread>
 
 #include "addin/frmAddIn.h"
 #include "apps/sim/SimPrinter.h"
@@ -65,6 +67,17 @@ void SimAddInSide::Execute(const std::vector<std::string>& words) {
     DialogCommand(args);
   } else if (command == "print") {
     Print(args);
+  } else if (command == "pause") {
+    Require(args.size() == 1, "'pause' takes the milliseconds to wait");
+    const int wait = WholeNumber(args[0], "pause");
+    Require(wait >= 0 && wait <= 600000, "'pause' waits 0 to 600000 milliseconds");
+    // The window system's messages keep running meanwhile, as the user's
+    // look at the windows needs.
+    const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(wait);
+    while (std::chrono::steady_clock::now() < until) {
+      if (DialogWindow* view = frmFiles::Instance()->View()) view->DoEvents();
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    }
   } else {
     throw SimUsageError("unknown command '" + command + "'");
   }
@@ -83,6 +96,10 @@ void SimAddInSide::Host(const std::vector<std::string>& args) {
       host_.objects.safeMailItemInstalled = false;
     } else if (word == "agent=record") {
       recordedAgent_.emplace();
+    } else if (word == "window=system") {
+      // The add-in's own window, where the module has one (the DLL sets it
+      // when the host connects the add-in).
+      frmFiles::Instance()->SetView(nullptr);
     } else {
       throw SimUsageError("'host' does not know '" + word + "'");
     }

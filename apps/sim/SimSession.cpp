@@ -14,6 +14,7 @@ constexpr const char* kHelp =
     "Commands (one per line; blanks separate words, double or single quotes group them,\n"
     "# starts a comment):\n"
     "  host version=TEXT explorers=N [decimal=C] [thousands=C] [safe-mail-item=missing] [agent=record]\n"
+    "       [window=system]\n"
     "                                      the simulated Outlook, before connecting\n"
     "                                      (default 11.0.8217, 1 explorer, the user's number format)\n"
     "  connect [mode=N]                    the host connects the add-in (default mode 1)\n"
@@ -42,7 +43,9 @@ constexpr const char* kHelp =
     "  dialog check-password | dialog uncheck-password | dialog password TEXT | dialog enter\n"
     "  dialog ok | dialog close\n"
     "  print dialog rows|files|size|password-shown|layout\n"
-    "host agent=record keeps TransferAgent from starting and records its starts (print agent).\n";
+    "  pause MS                            lets the add-in's windows run for MS milliseconds\n"
+    "host agent=record keeps TransferAgent from starting and records its starts (print agent).\n"
+    "host window=system shows the attachments window on the screen (only dwl.exe sim --addin has one).\n";
 
 }  // namespace
 
@@ -60,7 +63,7 @@ SimSession::~SimSession() {
 bool SimAddIn::Handles(const std::vector<std::string>& words) {
   const std::string& command = words.front();
   if (command == "print") return words.size() == 2 || (words.size() > 1 && words[1] == "dialog");
-  return command == "display-on-connect" || command == "clipboard" || command == "dialog";
+  return command == "display-on-connect" || command == "clipboard" || command == "dialog" || command == "pause";
 }
 
 
