@@ -4,7 +4,8 @@
 # Programs\Dropwell and the add-in's keys in HKCU; the installed dwl.exe
 # loads the installed DLL through those keys; a newer version replaces it,
 # an older one does not; removing it leaves nothing of ours. Argument: the
-# build's programs folder. Skipped (77) without wixl.
+# build's programs folder. Skipped (77) without wixl and msitools;
+# KEEP_WORK=1 keeps the packages and msiexec's logs.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/../.." && pwd)"
 bin=$(cd "$1" && pwd)
@@ -12,7 +13,7 @@ wine_run="$root/scripts/wine-run"
 export WINEPREFIX="${WINEPREFIX:-${TMPDIR:-/tmp}/dwl-wine-$(id -u)}"
 
 fail() { echo "FAIL: $*" >&2; exit 1; }
-command -v wixl > /dev/null || { echo "no wixl: skipped"; exit 77; }
+command -v wixl > /dev/null && command -v msiinfo > /dev/null || { echo "no wixl or msiinfo: skipped"; exit 77; }
 
 arch=x86
 system32="$WINEPREFIX/drive_c/windows/syswow64"
