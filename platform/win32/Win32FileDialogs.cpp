@@ -54,8 +54,8 @@ class OpenDialog {
     return chosen != FALSE;
   }
 
-  // After a too-small buffer: the length the dialog asked for, in its first
-  // character, or twice the length when that number cannot be right.
+  // After a too-small buffer: the length the dialog asked for (its first
+  // character holds it), and at least twice the old one.
   void GrowAsAsked() {
     const std::size_t asked = static_cast<WORD>(buffer_[0]);
     Grow(std::max(asked, buffer_.size() * 2));
@@ -120,7 +120,13 @@ class OpenDialog {
     while (dialog != nullptr && dialog->window_ != window) dialog = dialog->outer_;
     if (dialog == nullptr) return DefWindowProcW(window, message, wParam, lParam);
     const WNDPROC dialogProc = dialog->dialogProc_;
-    if (message == WM_COMMAND && LOWORD(wParam) == IDOK) dialog->MakeRoomForTheSelection();
+    if (message == WM_COMMAND && LOWORD(wParam) == IDOK) {
+      try {
+        dialog->MakeRoomForTheSelection();
+      } catch (...) {
+        // Nothing may unwind through the dialog's own frames; it keeps the buffer it has.
+      }
+    }
     if (message == WM_NCDESTROY) {
       SetWindowLongPtrW(window, GWLP_WNDPROC, reinterpret_cast<LONG_PTR>(dialogProc));
       dialog->window_ = nullptr;
