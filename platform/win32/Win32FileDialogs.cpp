@@ -160,6 +160,28 @@ class OpenDialog {
 
 thread_local OpenDialog* OpenDialog::current_ = nullptr;
 
+// The dialog makes the chosen folder the process's current directory, and
+// this process is the host's: its relative paths, and a folder that could not
+// be deleted while current, stay as they were. (OFN_NOCHANGEDIR does not
+// hold for the open dialog.)
+class KeptCurrentDirectory {
+ public:
+  KeptCurrentDirectory() {
+    const DWORD length = GetCurrentDirectoryW(0, nullptr);
+    if (length == 0) return;
+    folder_.resize(length);
+    folder_.resize(GetCurrentDirectoryW(length, folder_.data()));
+  }
+  ~KeptCurrentDirectory() {
+    if (!folder_.empty()) SetCurrentDirectoryW(folder_.c_str());
+  }
+  KeptCurrentDirectory(const KeptCurrentDirectory&) = delete;
+  KeptCurrentDirectory& operator=(const KeptCurrentDirectory&) = delete;
+
+ private:
+  std::wstring folder_;
+};
+
 Error DialogFailure(DWORD code) {
   char number[16];
   std::snprintf(number, sizeof(number), "0x%04lX", static_cast<unsigned long>(code));
@@ -173,6 +195,7 @@ Win32FileDialogs::Win32FileDialogs(std::size_t firstBufferLength)
     : firstBufferLength_(std::max<std::size_t>(firstBufferLength, 2)) {}
 
 std::optional<std::string> Win32FileDialogs::ShowOpen(const OpenFileRequest& request) {
+  const KeptCurrentDirectory kept;
   OpenDialog dialog(request, firstBufferLength_);
   while (!dialog.Show()) {
     const DWORD failure = CommDlgExtendedError();

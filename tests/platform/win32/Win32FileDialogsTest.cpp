@@ -132,6 +132,7 @@ class Win32FileDialogsTest : public ::testing::Test {
 TEST_F(Win32FileDialogsTest, SeveralFilesComeBackAsTheirFolderAndNamesOneFileAsItsPath) {
   const std::vector<std::string> names{"a.txt", "b.txt", "Łódź ☃.txt"};
   Make(names);
+  const std::filesystem::path before = std::filesystem::current_path();
   {
     DialogUser user(Quoted({names[0], names[1]}));
     EXPECT_EQ(dialogs.ShowOpen(Request()), FolderAndNames(platform.Path("chosen"), {names[0], names[1]}));
@@ -139,6 +140,7 @@ TEST_F(Win32FileDialogsTest, SeveralFilesComeBackAsTheirFolderAndNamesOneFileAsI
     EXPECT_EQ(user.title, L"Add Dropwell attachment(s)");
     EXPECT_EQ(user.firstFilter, L"All Files (*.*)");
   }
+  EXPECT_EQ(std::filesystem::current_path(), before) << "the host's current directory is left alone";
   DialogUser user(Wide(names[2]));
   EXPECT_EQ(dialogs.ShowOpen(Request()), platform.Path("chosen\\" + names[2]) + '\0')
       << "a name outside the ANSI code page comes back whole";
