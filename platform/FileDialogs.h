@@ -20,7 +20,7 @@ class FileDialogs {
   virtual ~FileDialogs() = default;
   // The dialog's returned file-name buffer: one full path, or the folder, a
   // NUL, each name followed by a NUL, and a closing NUL; nullopt when the
-  // user cancelled or the dialog failed.
+  // user cancelled. A dialog that fails throws dwl::Error.
   virtual std::optional<std::string> ShowOpen(const OpenFileRequest& request) = 0;
 };
 

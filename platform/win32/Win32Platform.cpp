@@ -16,6 +16,7 @@ Platform Win32Platform::Services() {
   services.alerts = &alerts_;
   services.numberFormat = &numberFormat_;
   services.clipboard = &clipboard_;
+  services.fileDialogs = &fileDialogs_;
   services.pictures = &pictures_;
   services.eventLoop = &eventLoop_;
   return services;

@@ -10,6 +10,7 @@
 #include "platform/win32/Win32Clock.h"
 #include "platform/win32/Win32CodePage.h"
 #include "platform/win32/Win32Console.h"
+#include "platform/win32/Win32FileDialogs.h"
 #include "platform/win32/Win32FileSystem.h"
 #include "platform/win32/Win32NumberFormat.h"
 #include "platform/win32/Win32SettingsStore.h"
@@ -40,6 +41,7 @@ class Win32Platform {
   MessageBoxAlerts alerts_;
   Win32NumberFormat numberFormat_;
   Win32Clipboard clipboard_;
+  Win32FileDialogs fileDialogs_;
   portable::PortablePictureFiles pictures_;
   portable::PortableEventLoop eventLoop_{codePage_};
   ScopedPlatform installed_;
