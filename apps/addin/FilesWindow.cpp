@@ -209,6 +209,7 @@ void FilesWindow::Show() {
 
 void FilesWindow::Hide() {
   lastFocus_ = nullptr;
+  returnPressed_ = false;
   if (window_) ShowWindow(window_, SW_HIDE);
 }
 
@@ -406,7 +407,7 @@ LRESULT CALLBACK FilesWindow::WindowProc(HWND window, UINT message, WPARAM wPara
   if (self) {
     try {
       LRESULT result = 0;
-      if (self->Handle(message, wParam, lParam, result)) return result;
+      if (self->OnMessage(message, wParam, lParam, result)) return result;
     } catch (...) {
       // An exception must not unwind through the system's code: logged, and
       // the message counts as handled.
@@ -439,7 +440,7 @@ LRESULT CALLBACK FilesWindow::PasswordProc(HWND edit, UINT message, WPARAM wPara
   return CallWindowProcW(self->editProc_, edit, message, wParam, lParam);
 }
 
-bool FilesWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
+bool FilesWindow::OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result) {
   switch (message) {
     case WM_COMMAND:
       if (lParam == 0) return false;  // a menu or an accelerator
@@ -466,7 +467,7 @@ bool FilesWindow::Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& re
         lastFocus_ = IsChild(window_, focus) ? focus : nullptr;
         return false;
       }
-      if (!lastFocus_ || !IsWindowVisible(lastFocus_) || !IsWindowEnabled(lastFocus_)) return false;
+      if (!IsChild(window_, lastFocus_) || !IsWindowVisible(lastFocus_) || !IsWindowEnabled(lastFocus_)) return false;
       ::SetFocus(lastFocus_);
       return true;
     case WM_PAINT: {

@@ -56,7 +56,7 @@ class FilesWindow : public DialogWindow {
 
   static LRESULT CALLBACK WindowProc(HWND window, UINT message, WPARAM wParam, LPARAM lParam);
   static LRESULT CALLBACK PasswordProc(HWND edit, UINT message, WPARAM wParam, LPARAM lParam);
-  bool Handle(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
+  bool OnMessage(UINT message, WPARAM wParam, LPARAM lParam, LRESULT& result);
   void Command(int id, int code);
   bool Notify(const NMHDR& header, LRESULT& result);
 

@@ -28,11 +28,6 @@ namespace {
 class FilesWindowTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    host.ConnectAddIn();
-    host.outlook->Open("m1", sim::SimOutlook::ItemKind::Mail, false, true);
-    processor = frmAddIn::Instance()->Slot(0);
-    form = frmFiles::Instance();
-    window.emplace(*form);
     form->SetView(&*window);
     const HDC screen = GetDC(nullptr);
     dpiX = GetDeviceCaps(screen, LOGPIXELSX);
@@ -111,9 +106,9 @@ class FilesWindowTest : public ::testing::Test {
   }
 
   testing::SimHost host;
-  std::shared_ptr<MailProcessor> processor;
-  std::shared_ptr<frmFiles> form;
-  std::optional<FilesWindow> window;
+  std::shared_ptr<MailProcessor> processor = host.ConnectWithComposeWindow();
+  std::shared_ptr<frmFiles> form = frmFiles::Instance();
+  std::optional<FilesWindow> window{std::in_place, *form};
   int dpiX = 0;
   int dpiY = 0;
 };
