@@ -110,6 +110,12 @@ std::string DibFromPicture(const Picture& picture) {
   return DecodedDib(picture);
 }
 
+std::size_t DibBitsOffset(std::string_view dib) {
+  const auto bits = BitsOffset(dib);
+  if (!bits) throw InvalidPicture("DibBitsOffset", "not a whole DIB");
+  return static_cast<std::size_t>(*bits);
+}
+
 Picture BmpFileFromDib(std::string_view dib) {
   const auto bits = BitsOffset(dib);
   if (!bits) throw InvalidPicture("Clipboard.GetPicture", "not a whole DIB");

@@ -20,4 +20,8 @@ std::string DibFromPicture(const Picture& picture);
 // is not one whole DIB.
 Picture BmpFileFromDib(std::string_view dib);
 
+// Where the pixels of a packed DIB begin. Fails when `dib` is not one whole
+// DIB.
+std::size_t DibBitsOffset(std::string_view dib);
+
 }  // namespace dwl::win32

@@ -47,4 +47,10 @@ std::shared_ptr<Connect> SimHost::ConnectAddIn(int mode) {
   return connect;
 }
 
+std::shared_ptr<MailProcessor> SimHost::ConnectWithComposeWindow() {
+  ConnectAddIn();
+  outlook->Open("m1", sim::SimOutlook::ItemKind::Mail, false, true);
+  return frmAddIn::Instance()->Slot(0);
+}
+
 }  // namespace dwl::testing

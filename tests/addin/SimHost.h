@@ -23,6 +23,8 @@ class SimHost : public sim::SimHostServices {
 
   // Connects a new Connect the way the host does, in `mode`.
   std::shared_ptr<Connect> ConnectAddIn(int mode = 1);
+  // Connects the add-in and opens one compose window ("m1"); its processor.
+  std::shared_ptr<MailProcessor> ConnectWithComposeWindow();
 
   // Puts `replacement` where the simulated clipboard was.
   void ReplaceClipboard(Clipboard& replacement);

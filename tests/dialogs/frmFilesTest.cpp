@@ -16,9 +16,7 @@ namespace {
 class FrmFilesTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    host.ConnectAddIn();
-    host.outlook->Open("m1", sim::SimOutlook::ItemKind::Mail, false, true);
-    processor = frmAddIn::Instance()->Slot(0);
+    processor = host.ConnectWithComposeWindow();
     dialog = frmFiles::Instance();
   }
   std::string File(const std::string& name, std::uint64_t bytes) {
