@@ -4,7 +4,9 @@
 
 #include <array>
 
+#include "addin/frmAddIn.h"
 #include "apps/addin/EntryGuard.h"
+#include "dialogs/frmFiles.h"
 #include "platform/win32/com/ComVariant.h"
 #include "support/TolerantRun.h"
 
@@ -69,6 +71,17 @@ ConnectObject::ConnectObject(HostAdapters& adapters) : adapters_(adapters) { new
 
 ConnectObject::~ConnectObject() {
   if (newest == &connect_) newest = nullptr;
+  if (filesWindow_ && files_->View() == filesWindow_.get()) files_->SetView(nullptr);
+}
+
+void ConnectObject::ShowWindowsOnScreen() {
+  files_ = frmFiles::Instance();
+  if (files_->View() == nullptr) {
+    filesWindow_ = std::make_unique<FilesWindow>(*files_);
+    files_->SetView(filesWindow_.get());
+  }
+  const auto hub = frmAddIn::Instance();
+  if (hub->GetFileBrowser() == nullptr) hub->SetFileBrowser(files_.get());
 }
 
 const Connect* ConnectObject::NewestConnection() { return newest; }
@@ -198,6 +211,7 @@ void ConnectObject::Connection(IDispatch* application, int connectMode, IDispatc
   const std::shared_ptr<host::Application> app = adapters_.ApplicationFrom(application);
   const std::shared_ptr<host::AddInInstance> instance = adapters_.AddInInstanceFrom(addInInst);
   TolerantRun run("Connect.OnConnection");
+  run.Run([&] { ShowWindowsOnScreen(); });
   run.Run([&] { connect_.IDTExtensibility2_OnConnection(app, connectMode, instance, kNoCustom); });
   run.Run([&] { connect_.AddinInstance_OnConnection(app, connectMode, instance, kNoCustom); });
   if (run.HasPending()) throw *run.Pending();

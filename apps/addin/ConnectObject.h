@@ -6,8 +6,10 @@
 #pragma once
 
 #include <atomic>
+#include <memory>
 
 #include "addin/Connect.h"
+#include "apps/addin/FilesWindow.h"
 #include "apps/addin/HostAdapters.h"
 #include "apps/addin/IDTExtensibility2.h"
 #include "apps/addin/ServerModule.h"
@@ -47,6 +49,10 @@ class ConnectObject final : public IDTExtensibility2 {
  private:
   ~ConnectObject();
 
+  // The attachments window on the screen, opened by the hub, unless a view
+  // was given to it already (dwl sim gives its own).
+  void ShowWindowsOnScreen();
+
   // The calls both routes share; they throw what the core throws.
   void Connection(IDispatch* application, int connectMode, IDispatch* addInInst);
   void Disconnection(int removeMode);
@@ -57,6 +63,9 @@ class ConnectObject final : public IDTExtensibility2 {
   ModuleReference module_;
   HostAdapters& adapters_;
   Connect connect_;
+  // Kept while this object's window draws it.
+  std::shared_ptr<frmFiles> files_;
+  std::unique_ptr<FilesWindow> filesWindow_;
 };
 
 }  // namespace dwl::addin

@@ -19,7 +19,10 @@ namespace {
 
 constexpr const char* kSource = "FilesWindow";
 constexpr wchar_t kClassName[] = L"DropwellFilesWindow";
-constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU | WS_CLIPCHILDREN;
+// Not WS_CLIPCHILDREN: a group box leaves its inside to its parent, which
+// must paint under it, or the "Total" frame keeps whatever was there before
+// (the labels' old places when the password row moves it).
+constexpr DWORD kStyle = WS_OVERLAPPED | WS_CAPTION | WS_SYSMENU;
 constexpr DWORD kExStyle = WS_EX_DLGMODALFRAME | WS_EX_CONTROLPARENT;
 constexpr int kTwipsPerInch = 1440;
 constexpr int kFirstControlId = 100;
@@ -234,20 +237,25 @@ void FilesWindow::Redraw() {
   GetWindowRect(window_, &now);
   const int width = frame.right - frame.left;
   const int height = frame.bottom - frame.top;
+  bool moved = false;
   if (now.right - now.left != width || now.bottom - now.top != height) {
     SetWindowPos(window_, nullptr, 0, 0, width, height, SWP_NOMOVE | SWP_NOZORDER | SWP_NOACTIVATE);
+    moved = true;
   }
 
   const TwipsRect onWindow{};
-  DrawControl(kList, form_.ListView1, onWindow);
-  DrawControl(kAdd, form_.cmdAdd, onWindow);
-  DrawControl(kRemove, form_.cmdRemove, onWindow);
-  DrawControl(kOk, form_.cmdOk, onWindow);
-  DrawControl(kPasswordCheck, form_.chkPassword, onWindow);
-  DrawControl(kPassword, form_.txtPassword, onWindow);
-  DrawControl(kFiles, form_.lblFiles, form_.frameTotals.Rect);
-  DrawControl(kSize, form_.lblSize, form_.frameTotals.Rect);
-  DrawControl(kTotals, form_.frameTotals, onWindow);
+  moved |= DrawControl(kList, form_.ListView1, onWindow);
+  moved |= DrawControl(kAdd, form_.cmdAdd, onWindow);
+  moved |= DrawControl(kRemove, form_.cmdRemove, onWindow);
+  moved |= DrawControl(kOk, form_.cmdOk, onWindow);
+  moved |= DrawControl(kPasswordCheck, form_.chkPassword, onWindow);
+  moved |= DrawControl(kPassword, form_.txtPassword, onWindow);
+  moved |= DrawControl(kFiles, form_.lblFiles, form_.frameTotals.Rect);
+  moved |= DrawControl(kSize, form_.lblSize, form_.frameTotals.Rect);
+  moved |= DrawControl(kTotals, form_.frameTotals, onWindow);
+  // The window paints under its children (see kStyle), so after a move the
+  // children paint again over it.
+  if (moved) RedrawWindow(window_, nullptr, nullptr, RDW_ERASE | RDW_INVALIDATE | RDW_ALLCHILDREN);
 
   const WPARAM check = form_.chkPassword.Value ? BST_CHECKED : BST_UNCHECKED;
   if (static_cast<WPARAM>(SendMessageW(controls_[kPasswordCheck], BM_GETCHECK, 0, 0)) != check) {
@@ -259,7 +267,7 @@ void FilesWindow::Redraw() {
   DrawImage(overlay_, form_.imageHeaderOverlay);
 }
 
-void FilesWindow::DrawControl(Slot slot, const WindowControl& control, const TwipsRect& within) {
+bool FilesWindow::DrawControl(Slot slot, const WindowControl& control, const TwipsRect& within) {
   const HWND handle = controls_[slot];
   // The list has no caption; the edit box shows its Text.
   if (slot != kList && slot != kPassword) SetText(handle, control.Caption);
@@ -270,12 +278,12 @@ void FilesWindow::DrawControl(Slot slot, const WindowControl& control, const Twi
   RECT now{};
   GetWindowRect(handle, &now);
   MapWindowPoints(nullptr, window_, reinterpret_cast<POINT*>(&now), 2);
-  if (!EqualRect(&now, &place)) {
-    MoveWindow(handle, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
-  }
+  const bool moved = !EqualRect(&now, &place);
+  if (moved) MoveWindow(handle, place.left, place.top, place.right - place.left, place.bottom - place.top, TRUE);
   const bool visible = (GetWindowLongPtrW(handle, GWL_STYLE) & WS_VISIBLE) != 0;
   if (visible != control.Visible) ShowWindow(handle, control.Visible ? SW_SHOWNA : SW_HIDE);
   if ((IsWindowEnabled(handle) != FALSE) != control.Enabled) EnableWindow(handle, control.Enabled);
+  return moved;
 }
 
 void FilesWindow::DrawList() {

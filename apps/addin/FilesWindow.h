@@ -64,7 +64,8 @@ class FilesWindow : public DialogWindow {
   void MakeControls();
   void Destroy();
   void Redraw();
-  void DrawControl(Slot slot, const WindowControl& control, const TwipsRect& offset);
+  // Whether the control moved.
+  bool DrawControl(Slot slot, const WindowControl& control, const TwipsRect& offset);
   void DrawList();
   void DrawImage(Image& image, const ImageControl& control);
   void Paint(HDC dc);

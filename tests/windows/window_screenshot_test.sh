@@ -29,10 +29,10 @@ cat > look.sim <<'SIM'
 host agent=record window=system
 connect
 open m1
+activate m1
 click
 dialog add report.pdf notes.txt "holiday photos.zip"
 dialog check-password
-dialog password secret
 pause 15000
 SIM
 
