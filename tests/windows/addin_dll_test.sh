@@ -21,9 +21,6 @@ cleanup() {
 }
 trap cleanup EXIT
 
-clsid='{B0F665BD-45B0-41ED-A2B2-02A3BAB63B4C}'
-classes='HKCU\Software\Classes'
-addin_key='HKCU\Software\Microsoft\Office\Outlook\Addins\DWLOutlookAddin.Connect'
 display_key='HKCU\Software\VB and VBA Program Settings\DWLOutlookAddin\Settings'
 
 # The host also makes the prefix, before its system folders are looked up.
@@ -35,8 +32,7 @@ file -b "$dll" | grep -q 'x86-64' || system="$WINEPREFIX/drive_c/windows/syswow6
 regsvr32() { "$wine_run" "$system/regsvr32.exe" "$@"; }
 # reg writes to a pipe in the OEM code page, 437 under scripts/wine-run.
 reg() { "$wine_run" "$system/reg.exe" "$@" 2> /dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r'; }
-# A value's data as reg shows it: "<name>    <type>    <data>".
-value() { reg query "$1" "${@:2}" | sed -n 's/^ *\(([^)]*)\|[A-Za-z]*\) \+REG_[A-Z_]* \+//p' | head -n 1; }
+source "$(dirname "$0")/addin_keys.sh"
 key_exists() { "$wine_run" "$system/reg.exe" query "$1" > /dev/null 2>&1; }
 
 # Where an installer puts it: a folder with a space and a letter outside
@@ -53,14 +49,7 @@ done
 registered=yes
 regsvr32 /s "$windows_dll" || fail "regsvr32 /s failed"
 
-[ "$(value "$classes\\DWLOutlookAddin.Connect\\CLSID" /ve)" = "$clsid" ] || fail "ProgID's CLSID: $(reg query "$classes\\DWLOutlookAddin.Connect\\CLSID" /ve)"
-[ "$(value "$classes\\CLSID\\$clsid\\InprocServer32" /ve)" = "$windows_dll" ] ||
-  fail "InprocServer32: $(value "$classes\\CLSID\\$clsid\\InprocServer32" /ve), expected $windows_dll"
-[ "$(value "$classes\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel)" = Apartment ] || fail "ThreadingModel"
-[ "$(value "$classes\\CLSID\\$clsid\\ProgID" /ve)" = DWLOutlookAddin.Connect ] || fail "the class's ProgID"
-[ "$(value "$addin_key" /v FriendlyName)" = "Dropwell Outlook AddIn" ] || fail "FriendlyName: $(reg query "$addin_key")"
-[ "$(value "$addin_key" /v Description)" = "Enables Outlook to use the Dropwell service." ] || fail "Description"
-reg query "$addin_key" /v LoadBehavior | grep -q 'LoadBehavior *REG_DWORD *0x3$' || fail "LoadBehavior: $(reg query "$addin_key")"
+check_addin_keys "$windows_dll"
 echo "registered: $clsid in $windows_dll"
 
 "$wine_run" "$host" > "$work/host.txt" 2>&1 || { cat "$work/host.txt"; fail "the test host found faults"; }

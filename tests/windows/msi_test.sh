@@ -25,7 +25,7 @@ fi
 # 32-bit registry view, and reg of that bitness reads it back.
 msiexec() { "$wine_run" "$system32/msiexec.exe" "$@"; }
 reg() { "$wine_run" "$system32/reg.exe" "$@" 2> /dev/null | iconv -f CP437 -t UTF-8 | tr -d '\r'; }
-value() { reg query "$1" "${@:2}" | sed -n 's/^ *\(([^)]*)\|[A-Za-z]*\) \+REG_[A-Z_]* \+//p' | head -n 1; }
+source "$(dirname "$0")/addin_keys.sh"
 key_exists() { "$wine_run" "$system32/reg.exe" query "$1" > /dev/null 2>&1; }
 windows_path() { local path="Z:$1"; echo "${path//\//\\}"; }
 
@@ -43,9 +43,6 @@ user=$(id -un)
 local_appdata="$WINEPREFIX/drive_c/users/$user/AppData/Local"
 folder="$local_appdata/Programs/Dropwell"
 windows_dll="C:\\users\\$user\\AppData\\Local\\Programs\\Dropwell\\DWLOutlookAddin.dll"
-clsid='{B0F665BD-45B0-41ED-A2B2-02A3BAB63B4C}'
-classes='HKCU\Software\Classes'
-addin_key='HKCU\Software\Microsoft\Office\Outlook\Addins\DWLOutlookAddin.Connect'
 own_key='HKCU\Software\Dropwell\Outlook AddIn'
 our_keys=("$classes\\DWLOutlookAddin.Connect" "$classes\\CLSID\\$clsid" "$addin_key" "$own_key")
 programs=(DWLOutlookAddin.dll TransferAgent.exe dwl.exe temp/add_file_icon.bmp temp/add_file_icon_XP.bmp
@@ -127,17 +124,8 @@ check_installed() {  # the programs' folder the package was built from, its vers
   done
   [ -d "$folder/temp/logs" ] && [ -d "$folder/temp/UserData" ] || fail "no temp/logs or temp/UserData"
   [ "$(value "$classes\\DWLOutlookAddin.Connect" /ve)" = "Dropwell Outlook AddIn" ] || fail "the ProgID's name"
-  [ "$(value "$classes\\DWLOutlookAddin.Connect\\CLSID" /ve)" = "$clsid" ] ||
-    fail "the ProgID's CLSID: $(reg query "$classes\\DWLOutlookAddin.Connect" /s)"
   [ "$(value "$classes\\CLSID\\$clsid" /ve)" = "Dropwell Outlook AddIn" ] || fail "the class's name"
-  [ "$(value "$classes\\CLSID\\$clsid\\InprocServer32" /ve)" = "$windows_dll" ] ||
-    fail "InprocServer32: $(value "$classes\\CLSID\\$clsid\\InprocServer32" /ve), expected $windows_dll"
-  [ "$(value "$classes\\CLSID\\$clsid\\InprocServer32" /v ThreadingModel)" = Apartment ] || fail "ThreadingModel"
-  [ "$(value "$classes\\CLSID\\$clsid\\ProgID" /ve)" = DWLOutlookAddin.Connect ] || fail "the class's ProgID"
-  [ "$(value "$addin_key" /v FriendlyName)" = "Dropwell Outlook AddIn" ] || fail "FriendlyName: $(reg query "$addin_key")"
-  [ "$(value "$addin_key" /v Description)" = "Enables Outlook to use the Dropwell service." ] || fail "Description"
-  reg query "$addin_key" /v LoadBehavior | grep -q 'LoadBehavior *REG_DWORD *0x3$' ||
-    fail "LoadBehavior: $(reg query "$addin_key")"
+  check_addin_keys "$windows_dll"
   list=$(products)
   [ "$(printf '%s\n' "$list" | grep -c .)" = 1 ] || fail "not one package installed: $list"
   [ "${list##* }" = "$expected" ] || fail "installed version ${list##* }, expected $expected"
