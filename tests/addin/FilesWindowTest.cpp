@@ -281,45 +281,6 @@ TEST_F(FilesWindowTest, TheCloseBoxIsRefusedWhileFilesAreAdded) {
   EXPECT_EQ(ProcessorPaths().size(), 1u);
 }
 
-// A picture file as the banner logic loads one: solid red, 4 x 2 pixels.
-Picture RedPicture() {
-  BITMAPINFOHEADER header{};
-  header.biSize = sizeof header;
-  header.biWidth = 4;
-  header.biHeight = 2;
-  header.biPlanes = 1;
-  header.biBitCount = 32;
-  std::string dib(reinterpret_cast<const char*>(&header), sizeof header);
-  for (int pixel = 0; pixel < 8; ++pixel) dib += std::string("\x00\x00\xFF\x00", 4);
-  return win32::BmpFileFromDib(dib);
-}
-
-TEST_F(FilesWindowTest, TheBannerIsDrawnWhereTheOverlayLies) {
-  Open({});
-  form->imageHeaderOverlay = {{600, 150, 1500, 600}, RedPicture()};
-  window->Update();
-  RECT client{};
-  GetClientRect(window->Handle(), &client);
-  const HDC screen = GetDC(nullptr);
-  const HDC memory = CreateCompatibleDC(screen);
-  const HBITMAP canvas = CreateCompatibleBitmap(screen, client.right, client.bottom);
-  const HGDIOBJ previous = SelectObject(memory, canvas);
-  const auto colourAt = [&](int twipsX, int twipsY) {
-    SendMessageW(window->Handle(), WM_PRINTCLIENT, reinterpret_cast<WPARAM>(memory), PRF_CLIENT | PRF_ERASEBKGND);
-    return GetPixel(memory, MulDiv(twipsX, dpiX, 1440), MulDiv(twipsY, dpiY, 1440));
-  };
-  EXPECT_EQ(colourAt(1350, 450), RGB(255, 0, 0)) << "the middle of the overlay";
-  EXPECT_EQ(colourAt(2400, 450), GetSysColor(COLOR_BTNFACE)) << "right of it";
-
-  form->imageHeaderOverlay.Picture = Picture{"not a picture", 4, 2};
-  EXPECT_NO_THROW(window->Update());
-  EXPECT_EQ(colourAt(1350, 450), GetSysColor(COLOR_BTNFACE)) << "an unreadable picture shows nothing";
-  SelectObject(memory, previous);
-  DeleteObject(canvas);
-  DeleteDC(memory);
-  ReleaseDC(nullptr, screen);
-}
-
 // Refuses every password with an error of its own.
 class FailingAlerts : public UserAlerts {
  public:

@@ -85,19 +85,5 @@ TEST(SavedClipboardTest, AFailingRestoreIsPendingAndDoesNotEscape) {
   EXPECT_EQ(run.Pending()->Source(), "Clipboard.Restore");
 }
 
-TEST(SavedClipboardTest, ContentOfAnotherClipboardIsRefused) {
-  sim::SimClipboard first;
-  sim::SimClipboard second;
-  first.SetText("first");
-  const auto content = first.Save();
-  second.SetText("second");
-  second.Restore(*content);
-  EXPECT_EQ(second.GetText(), "first") << "content of the same kind travels";
-
-  struct Foreign : ClipboardContent {};
-  EXPECT_THROW(second.Restore(Foreign{}), Error);
-  EXPECT_EQ(second.GetText(), "first");
-}
-
 }  // namespace
 }  // namespace dwl

@@ -155,19 +155,6 @@ TEST(Win32ClipboardTest, AMetafileIsKeptByItsBits) {
   EXPECT_EQ(restoredBits, bits);
 }
 
-TEST(Win32ClipboardTest, AnEmptyClipboardRestoresToEmpty) {
-  Win32Clipboard clipboard;
-  clipboard.Clear();
-  const auto saved = clipboard.Save();
-  clipboard.SetText("borrowed");
-  clipboard.Restore(*saved);
-  EXPECT_EQ(FormatCount(), 0);
-  EXPECT_EQ(clipboard.GetText(), "");
-
-  struct Foreign : ClipboardContent {};
-  EXPECT_EQ(testing::CaughtError([&] { clipboard.Restore(Foreign{}); }).Number(), errc::kInvalidCall);
-}
-
 // Holds the clipboard from a thread and window of its own, as another
 // program would, until `Release` or for `moment` when that is given.
 class ClipboardHolder {
