@@ -6,7 +6,9 @@
 #include <chrono>
 #include <functional>
 #include <memory>
+#include <string>
 
+#include "platform/FolderWatch.h"
 #include "platform/PeriodicTimer.h"
 #include "platform/TcpSocket.h"
 
@@ -20,6 +22,10 @@ class EventLoop {
   virtual std::unique_ptr<PeriodicTimer> NewTimer(std::function<void()> onTick) = 0;
   // A closed socket.
   virtual std::unique_ptr<TcpSocket> NewTcpSocket() = 0;
+  // Calls `onChange` when files appear or change in `folder` (UTF-8);
+  // nullptr where the system gives no such notice for it, and the caller
+  // looks by itself from time to time.
+  virtual std::unique_ptr<FolderWatch> WatchFolder(const std::string& folder, std::function<void()> onChange) = 0;
   // For the owner program: handles events until `done` holds or `limit` of
   // real time has passed; whether `done` holds. Not for use inside a handler.
   virtual bool RunUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) = 0;

@@ -29,9 +29,15 @@ TransferAgent::TransferAgent(AgentOptions options, ProgressDisplay& display,
   watch_.TimeOut = [this] {
     if (queue_.Oldest(finished_)) {
       watch_.StopTimer();
+      idle_ = false;
       Next();
     }
   };
+  // Where the system tells of new queue files, one wakes the agent at once;
+  // elsewhere the agent looks every kWatchSeconds.
+  queueWatch_ = ThePlatform().eventLoop->WatchFolder(queue_.QueueFolder(), [this] {
+    if (idle_) watch_.TimeOut();
+  });
 }
 
 TransferAgent::~TransferAgent() {
@@ -51,6 +57,7 @@ void TransferAgent::Start() {
 void TransferAgent::Stop() {
   retry_.StopTimer();
   watch_.StopTimer();
+  idle_ = false;
   done_ = true;
   if (link_ != Link::Down) client_.CancelTransfer();
 }
@@ -80,7 +87,8 @@ void TransferAgent::QueueEmpty() {
     client_.Disconnect();
   }
   if (!options_.once) {
-    watch_.StartTimer();
+    idle_ = true;
+    if (!queueWatch_) watch_.StartTimer();
     return;
   }
   // Leave without losing a wake-up: an add-in that queues now finds no agent

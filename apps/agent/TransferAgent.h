@@ -18,6 +18,7 @@
 
 #include "apps/agent/AgentQueue.h"
 #include "apps/agent/ProgressDisplay.h"
+#include "platform/FolderWatch.h"
 #include "platform/TransferAgentControl.h"
 #include "transfer/ServerCommunicator.h"
 #include "transfer/UploadAttempts.h"
@@ -86,6 +87,8 @@ class TransferAgent : private ServerCommunicatorEvents {
   ServerCommunicator client_;
   CTimeout retry_;
   CTimeout watch_;
+  std::unique_ptr<FolderWatch> queueWatch_;  // null where the system cannot watch
+  bool idle_ = false;                         // waiting for a queue file
   std::int32_t retrySeconds_ = 1;
 
   enum class Link { Down, Connecting, LoggedIn };

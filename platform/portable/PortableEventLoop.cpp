@@ -6,6 +6,9 @@
 
 #include "platform/Error.h"
 #include "platform/portable/PortableTcpSocket.h"
+#ifdef __linux__
+#include "platform/portable/InotifyFolderWatch.h"
+#endif
 
 namespace dwl::portable {
 
@@ -48,6 +51,17 @@ std::unique_ptr<PeriodicTimer> PortableEventLoop::NewTimer(std::function<void()>
 
 std::unique_ptr<TcpSocket> PortableEventLoop::NewTcpSocket() {
   return std::make_unique<PortableTcpSocket>(context_, codePage_);
+}
+
+std::unique_ptr<FolderWatch> PortableEventLoop::WatchFolder(const std::string& folder,
+                                                            std::function<void()> onChange) {
+#ifdef __linux__
+  return InotifyFolderWatch::Watch(context_, folder, std::move(onChange));
+#else
+  (void)folder;
+  (void)onChange;
+  return nullptr;
+#endif
 }
 
 void PortableEventLoop::Run() {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <vector>
 
 #include "platform/Error.h"
@@ -78,6 +79,26 @@ TEST_F(PortableEventLoopTest, ATimerStartedByAnotherTimersTickKeepsBothOnTime) {
   platform.AdvanceTime(900ms);
   EXPECT_EQ(slow, 2);
 }
+
+#ifdef __linux__
+TEST_F(PortableEventLoopTest, AFolderWatchTellsOfAFileRenamedIntoItUntilTheWatchGoes) {
+  const std::filesystem::path folder = testing::Native(platform.Path("queue"));
+  std::filesystem::create_directory(folder);
+  int changes = 0;
+  auto watch = loop.WatchFolder(platform.Path("queue"), [&] { ++changes; });
+  ASSERT_NE(watch, nullptr);
+  testing::WriteBytes(platform.Path("mail.tmp"), "queued");
+  std::filesystem::rename(testing::Native(platform.Path("mail.tmp")), folder / "mail.txt");
+  EXPECT_TRUE(loop.RunUntil([&] { return changes > 0; }, 5s));
+
+  watch.reset();
+  const int told = changes;
+  testing::WriteBytes(platform.Path("queue/later.txt"), "queued");
+  loop.RunUntil([] { return false; }, 100ms);
+  EXPECT_EQ(changes, told) << "nothing after the watch went";
+  EXPECT_EQ(loop.WatchFolder(platform.Path("missing"), [] {}), nullptr);
+}
+#endif
 
 }  // namespace
 }  // namespace dwl::portable
