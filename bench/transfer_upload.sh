@@ -4,8 +4,12 @@
 # (dwl_tcp_copy) sends the same file to the same machine, once in the
 # protocol's 1460-byte pieces and once in 64 KiB blocks. Prints each time
 # and throughput (the median of ROUNDS runs), the upload's throughput as a
-# share of each plain copy's, and the client's peak memory, which must not
-# grow with the file.
+# share of each plain copy's, the client's peak memory, which must not grow
+# with the file, and the server's CPU time for the upload.
+#
+# Every file of an upload ends with a wait no copy has: the server takes the
+# end marker for the file's end only after QUIET_MS (the server's default,
+# 200) of silence. The upload's figures are also given without that wait.
 #
 #   bench/transfer_upload.sh [LARGE_MIB] [SMALL_MIB]     (default 1024 and 64)
 #   ROUNDS=N (default 3)
@@ -19,6 +23,7 @@ copy="$PWD/build/bin/dwl_tcp_copy"
 large_mib="${1:-1024}"
 small_mib="${2:-64}"
 rounds="${ROUNDS:-3}"
+quiet_ms="${QUIET_MS:-200}"
 for program in "$dwl" "$copy"; do
   [ -x "$program" ] || { echo "build first: cmake --build --preset default" >&2; exit 1; }
 done
@@ -40,11 +45,18 @@ seconds() {
   awk -v s="$start" -v e="$end" 'BEGIN { printf "%.4f\n", e - s }'
 }
 
+# The server's CPU time so far, in clock ticks.
+server_ticks() { awk '{ print $14 + $15 }' "/proc/$dwl_server_pid/stat"; }
+ticks_per_second=$(getconf CLK_TCK)
+
 upload() {
+  local before
+  before=$(server_ticks)
   echo bench | /usr/bin/time -f '%M' -o "$work/rss.txt" \
       "$dwl" upload --host 127.0.0.1 --port "$port" --user bench "$1" \
       > "$work/upload.txt" 2> "$work/upload-err.txt" \
       || { echo "upload failed: $(tail -3 "$work/upload-err.txt")" >&2; return 1; }
+  echo $(($(server_ticks) - before)) >> "$work/server-ticks.txt"
   rm -f "$work"/store/files/*
 }
 
@@ -74,6 +86,7 @@ run() {
   local file="$work/upload-$mib.bin"
   head -c "$((mib * 1048576))" /dev/urandom > "$file"
   local round up=() small=() big=() rss=0 r
+  : > "$work/server-ticks.txt"
   for ((round = 1; round <= rounds; ++round)); do
     # Interleaved, so that a busy moment of the shared machine hits all three.
     up+=("$(seconds upload "$file")")
@@ -83,15 +96,22 @@ run() {
     big+=("$(seconds plain_copy "$file" 65536)")
   done
   rm -f "$file"
-  local tu ts tb
+  local tu ts tb cpu
   tu=$(printf '%s\n' "${up[@]}" | median)
   ts=$(printf '%s\n' "${small[@]}" | median)
   tb=$(printf '%s\n' "${big[@]}" | median)
-  awk -v mib="$mib" -v tu="$tu" -v ts="$ts" -v tb="$tb" -v rss="$rss" -v n="$rounds" 'BEGIN {
+  cpu=$(median < "$work/server-ticks.txt")
+  awk -v mib="$mib" -v tu="$tu" -v ts="$ts" -v tb="$tb" -v rss="$rss" -v n="$rounds" \
+      -v q="$quiet_ms" -v cpu="$cpu" -v hz="$ticks_per_second" 'BEGIN {
+    tq = tu - q / 1000
     printf "%d MiB (median of %d):\n", mib, n
-    printf "  dwl upload             %7.2f s  %8.1f MiB/s  client peak memory %.1f MiB\n", tu, mib / tu, rss / 1024
-    printf "  plain TCP, 1460 B      %7.2f s  %8.1f MiB/s  upload reaches %3.0f %% of it\n", ts, mib / ts, 100 * ts / tu
-    printf "  plain TCP, 64 KiB      %7.2f s  %8.1f MiB/s  upload reaches %3.0f %% of it\n", tb, mib / tb, 100 * tb / tu
+    printf "  dwl upload             %7.2f s  %8.1f MiB/s  client peak memory %.1f MiB, server CPU %.2f s\n",
+        tu, mib / tu, rss / 1024, cpu / hz
+    printf "    without the %d ms quiet time %5.2f s  %8.1f MiB/s\n", q, tq, mib / tq
+    printf "  plain TCP, 1460 B      %7.2f s  %8.1f MiB/s  upload reaches %3.0f %% of it (%3.0f %% without the quiet time)\n",
+        ts, mib / ts, 100 * ts / tu, 100 * ts / tq
+    printf "  plain TCP, 64 KiB      %7.2f s  %8.1f MiB/s  upload reaches %3.0f %% of it (%3.0f %% without the quiet time)\n",
+        tb, mib / tb, 100 * tb / tu, 100 * tb / tq
   }'
 }
 

@@ -263,12 +263,12 @@ class Session : public ServerCommunicatorEvents {
     }
     FUZZ_CHECK(file_ != nullptr, "file bytes outside a file: " + std::to_string(bytes.size()));
     FUZZ_CHECK(zeroBlockSent_ || broken_, "file bytes before the zero block");
-    FUZZ_CHECK(!bytes.empty() && bytes.size() <= protocol::kPieceSize, "a piece of " + std::to_string(bytes.size()) + " bytes");
+    FUZZ_CHECK(!bytes.empty() && bytes.size() <= AttachmentSender::kBlockSize, "a piece of " + std::to_string(bytes.size()) + " bytes");
     if (broken_) return;
     if (position_ == kUnknown) {
       // A short piece is the file's last; a full one shows where it stands.
-      position_ = bytes.size() < protocol::kPieceSize ? file_->size() - std::min(file_->size(), bytes.size())
-                                                      : file_->find(bytes);
+      position_ = bytes.size() < AttachmentSender::kBlockSize ? file_->size() - std::min(file_->size(), bytes.size())
+                                                              : file_->find(bytes);
       FUZZ_CHECK(position_ != std::string::npos, "a piece that is not in the file");
     }
     FUZZ_CHECK(file_->compare(position_, bytes.size(), bytes) == 0,

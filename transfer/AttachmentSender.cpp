@@ -28,7 +28,7 @@ void AttachmentSender::ResumeAfter(std::uint64_t held) {
 }
 
 bool AttachmentSender::SendNext() {
-  std::string piece;
+  std::string block;
   try {
     if (file_ == nullptr) throw Error(errc::kInvalidCall, "AttachmentSender", "No file is open");
     // The length is read anew each time: the file may have changed. One
@@ -40,22 +40,22 @@ bool AttachmentSender::SendNext() {
                       std::to_string(openedLength_) + " bytes)");
     }
     if (length > next_) {
-      piece.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length - next_, protocol::kPieceSize)));
-      file_->ReadAt(next_, piece.data(), piece.size());
+      block.resize(static_cast<std::size_t>(std::min<std::uint64_t>(length - next_, kBlockSize)));
+      file_->ReadAt(next_, block.data(), block.size());
     }
-    next_ += piece.size();
+    next_ += block.size();
     if (next_ >= length) file_.reset();
   } catch (...) {
     Close();
     throw;
   }
-  bytesTransferred_ += static_cast<std::int64_t>(piece.size());
-  fileBytesSent_ += static_cast<std::int64_t>(piece.size());
+  bytesTransferred_ += static_cast<std::int64_t>(block.size());
+  fileBytesSent_ += static_cast<std::int64_t>(block.size());
   if (zeroBlockDue_) {
     zeroBlockDue_ = false;
     send_(std::string(protocol::kZeroBlockSize, '\0'));
   }
-  if (!piece.empty()) send_(std::move(piece));
+  if (!block.empty()) send_(std::move(block));
   return file_ == nullptr;
 }
 

@@ -20,8 +20,6 @@ namespace dwl::protocol {
 inline constexpr std::string_view kLineEnd = "\r\n";
 // Sent before the first file bytes of every attachment, new or resumed.
 inline constexpr std::size_t kZeroBlockSize = 1024;
-// The most file bytes one send carries.
-inline constexpr std::size_t kPieceSize = 1460;
 // Sent after the last byte of a file: "FINA" CR LF, as bytes.
 inline constexpr std::string_view kEndOfFileMarker = "FINA\r\n";
 // A 410 reply holds the new attachment's id from its 25th character on.

@@ -28,7 +28,10 @@ TEST(AttachmentReceiverTest, SkipsTheZeroBlockAndHoldsBackTheMarker) {
   for (const Case& c : cases) {
     AttachmentReceiver receiver;
     std::string file;
-    for (const std::string& read : c.reads) file += receiver.Take(read);
+    for (const std::string& read : c.reads) {
+      const AttachmentReceiver::Certain certain = receiver.Take(read);
+      file.append(certain.released).append(certain.read);
+    }
     EXPECT_EQ(file, c.file) << c.reads.size() << " reads";
     EXPECT_EQ(receiver.HoldsEndMarker(), c.endMarker) << c.reads.size() << " reads";
   }

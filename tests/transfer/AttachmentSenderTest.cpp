@@ -5,7 +5,6 @@
 #include <filesystem>
 
 #include "tests/TestPlatform.h"
-#include "transfer/TransferProtocol.h"
 
 namespace dwl {
 namespace {
@@ -15,20 +14,20 @@ namespace {
 TEST(AttachmentSenderTest, AFileThatGetsShorterWhileItIsSentIsAnError) {
   testing::TestPlatform platform;
   const std::string path = platform.Path("shrinks.bin");
-  testing::WriteBytes(path, std::string(3 * protocol::kPieceSize, 'x'));
+  testing::WriteBytes(path, std::string(3 * AttachmentSender::kBlockSize, 'x'));
   std::string sent;
   AttachmentSender sender([&](std::string bytes) { sent += bytes; });
-  ASSERT_EQ(sender.Open(path), 3 * protocol::kPieceSize);
+  ASSERT_EQ(sender.Open(path), 3 * AttachmentSender::kBlockSize);
   EXPECT_FALSE(sender.SendNext());
-  std::filesystem::resize_file(testing::Native(path), protocol::kPieceSize + 10);
+  std::filesystem::resize_file(testing::Native(path), AttachmentSender::kBlockSize + 10);
   const std::size_t before = sent.size();
   EXPECT_TRUE(testing::ThrowsError(errc::kInputPastEndOfFile, [&] { sender.SendNext(); }));
   EXPECT_EQ(sent.size(), before) << "nothing more goes out";
 
-  testing::WriteBytes(path, std::string(protocol::kPieceSize + 1, 'y'));
-  ASSERT_EQ(sender.Open(path), protocol::kPieceSize + 1);
+  testing::WriteBytes(path, std::string(AttachmentSender::kBlockSize + 1, 'y'));
+  ASSERT_EQ(sender.Open(path), AttachmentSender::kBlockSize + 1);
   EXPECT_FALSE(sender.SendNext());
-  testing::WriteBytes(path, std::string(2 * protocol::kPieceSize, 'y'));  // grew: no error
+  testing::WriteBytes(path, std::string(2 * AttachmentSender::kBlockSize, 'y'));  // grew: no error
   EXPECT_TRUE(sender.SendNext());
 }
 

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -221,53 +222,73 @@ TEST_F(ServerCommunicatorTest, UploadsAWholeEMailInTheProtocolsOrder) {
   EXPECT_TRUE(events.Take().empty()) << "no time-out and no progress tick while idle";
 }
 
-// A file of `size` bytes, new or resumed after `held` bytes: the pieces it
-// goes out in, and what the progress figure counts.
+// A file of `size` bytes, new or resumed after `held` bytes.
 struct FileCase {
   std::size_t size;
   std::optional<std::size_t> held;
-  std::vector<std::size_t> pieces;
-  double counted;
 };
 
-class PiecesTest : public ServerCommunicatorTest, public ::testing::WithParamInterface<FileCase> {};
+class ByteStreamTest : public ServerCommunicatorTest, public ::testing::WithParamInterface<FileCase> {};
 
-TEST_P(PiecesTest, OnePieceGoesOutPerCompletedSendBetweenTheZeroBlockAndTheMarker) {
+// The upload's bytes as the server reads them, whatever the pieces: the
+// commands, the zero block, the file from where the server stands, the end
+// marker. A block goes out only once the socket took the one before.
+TEST_P(ByteStreamTest, AnUploadSendsTheProtocolsStreamOneBlockPerCompletedSend) {
   const FileCase& c = GetParam();
   SCOPED_TRACE(::testing::Message() << c.size << " bytes, held " << c.held.value_or(0));
   const std::string bytes = Pattern(c.size);
   auto file = File("f.bin", bytes);
   if (c.held) file->set_ID("A1");
   LogIn();
-  Drive(Message({file}), c.held ? "RESA" : "NEWA");
+  client.SendEmail(Message({file}));
+  std::string stream = socket.TakeSent().at(0);
+  stream += Reply("310 E-mail accepted 4711\r\n").at(0);
   std::vector<Lines> steps{Reply(c.held ? "430 Attachment resumed at " + std::to_string(*c.held) + "\r\n"
                                         : "410 Attachment created: A1\r\n")};
   while (steps.size() < 100 && !steps.back().empty() && steps.back().back() != kFina) steps.push_back(Complete());
-
-  std::vector<Lines> expected{{kZeroBlock}};
-  for (std::size_t i = 0, at = c.held.value_or(0); i < c.pieces.size(); at += c.pieces[i++]) {
-    if (i > 0) expected.emplace_back();
-    expected.back().push_back(bytes.substr(at, c.pieces[i]));
+  for (const Lines& step : steps) {
+    std::size_t fileBytes = 0;
+    for (const std::string& sent : step) {
+      stream += sent;
+      if (sent != kZeroBlock && sent != kFina) fileBytes += sent.size();
+    }
+    EXPECT_LE(fileBytes, AttachmentSender::kBlockSize) << "nothing is read ahead of the socket";
   }
-  expected.back().push_back(kFina);
-  EXPECT_EQ(steps, expected) << "nothing is read ahead of the socket";
-  EXPECT_EQ(client.getBytesTransferred(), c.counted);
+  EXPECT_EQ(steps.size(), std::max<std::size_t>(1, (c.size - c.held.value_or(0) + AttachmentSender::kBlockSize - 1) /
+                                                       AttachmentSender::kBlockSize));
+  stream += Reply("250 File stored\r\n").at(0);
+  stream += Reply("330 Subject stored\r\n").at(0);
+
+  const std::string expected = "NEWM 4711, " + std::to_string(c.size) + ", 0\r\n" +
+                               (c.held ? "RESA A1, 0\r\n" : "NEWA f.bin, 0\r\n") + kZeroBlock +
+                               bytes.substr(c.held.value_or(0)) + kFina + "SUBJ Plans\r\nFINM\r\n";
+  ASSERT_EQ(stream.size(), expected.size());
+  EXPECT_TRUE(stream == expected) << "the stream differs from byte "
+                                  << std::mismatch(stream.begin(), stream.end(), expected.begin()).first - stream.begin();
+  // The progress figure has always counted a resumed file's first byte twice.
+  EXPECT_EQ(client.getBytesTransferred(), static_cast<double>(c.size + (c.held ? 1 : 0)));
   EXPECT_EQ(client.getFileBytesSent(), static_cast<std::int64_t>(c.size - c.held.value_or(0)));
-  EXPECT_EQ(Reply("451 Try later\r\n"), Lines{"SUBJ Plans\r\n"}) << "only a 5xx code refuses a file";
 }
 
-INSTANTIATE_TEST_SUITE_P(NewAndResumed, PiecesTest,
-                         ::testing::Values(FileCase{0, {}, {}, 0}, FileCase{1460, {}, {1460}, 1460},
-                                           FileCase{1461, {}, {1460, 1}, 1461}, FileCase{2920, {}, {1460, 1460}, 2920},
-                                           FileCase{3, 0, {3}, 1 + 3}, FileCase{3000, 1000, {1460, 540}, 1001 + 2000},
-                                           FileCase{5000, 5000, {}, 5001}));
+constexpr std::size_t kAFewMegabytes = 3 * 1024 * 1024 + 17;
+INSTANTIATE_TEST_SUITE_P(NewAndResumed, ByteStreamTest,
+                         ::testing::Values(FileCase{0, {}}, FileCase{1, {}}, FileCase{1459, {}}, FileCase{1460, {}},
+                                           FileCase{1461, {}}, FileCase{kAFewMegabytes, {}}, FileCase{3, 0},
+                                           FileCase{3000, 1000}, FileCase{5000, 5000},
+                                           FileCase{kAFewMegabytes, 1024 * 1024 + 5}));
+
+TEST_F(ServerCommunicatorTest, OnlyA5xxReplyRefusesAFile) {
+  LogIn();
+  Drive(Message({File("f.bin", "abc")}), "FINA");
+  EXPECT_EQ(Reply("451 Try later\r\n"), Lines{"SUBJ Plans\r\n"});
+}
 
 TEST_F(ServerCommunicatorTest, AStalledFileTimesOutAfter20Seconds) {
   LogIn();
-  Drive(Message({File("big.bin", std::string(10 * 1460, 'b'))}), "NEWA");
+  Drive(Message({File("big.bin", std::string(10 * AttachmentSender::kBlockSize, 'b'))}), "NEWA");
   socket.Receive("410 Attachment created: A1\r\n");
   for (int second = 0; second < 19; ++second) platform.AdvanceTime(1s);
-  EXPECT_EQ(events.Take().back(), "BytesTransferred(1460)");
+  EXPECT_EQ(events.Take().back(), "BytesTransferred(" + std::to_string(AttachmentSender::kBlockSize) + ")");
   platform.AdvanceTime(1s);
   EXPECT_EQ(events.Take(), Lines{"DisconnectedFromServer"});
   EXPECT_EQ(client.getBytesTransferred(), 0);
@@ -409,7 +430,7 @@ TEST_F(ServerCommunicatorTest, AReconnectForgetsTheInterruptedFile) {
   LogIn();
   EXPECT_EQ(Drive(email, "RESA").back(), "RESA A1, 0\r\n");
   // The server lost it: a new file, read from the first byte again.
-  EXPECT_EQ(Reply("410 Attachment created: A2\r\n"), (Lines{kZeroBlock, bytes.substr(0, 1460)}));
+  EXPECT_EQ(Reply("410 Attachment created: A2\r\n"), (Lines{kZeroBlock, bytes, kFina}));
   EXPECT_EQ(file->get_ID(), "A2");
 }
 
@@ -427,7 +448,7 @@ TEST_F(ServerCommunicatorTest, FilesOfMoreThan4GiBResumeBeyond32BitOffsets) {
   const Lines sent = Reply("430 Attachment resumed at 4294967301\r\n");  // beyond 2^32
   ASSERT_EQ(sent.size(), 2u);
   EXPECT_EQ(sent[1].substr(0, 6), "marker");
-  EXPECT_EQ(client.getBytesTransferred(), 4294967302.0 + 1460);
+  EXPECT_EQ(client.getBytesTransferred(), 4294967302.0 + AttachmentSender::kBlockSize);
 }
 
 // --- The end of a connection ---
@@ -480,7 +501,7 @@ TEST_F(ServerCommunicatorTest, RepliesReachTheLogAndMessagesCleanedAndCut) {
 
 TEST_F(ServerCommunicatorTest, TheHundredthUnexpectedReplyEndsTheUpload) {
   LogIn();
-  Drive(Message({File("big.bin", std::string(10 * 1460, 'b'))}), "NEWA");
+  Drive(Message({File("big.bin", std::string(10 * AttachmentSender::kBlockSize, 'b'))}), "NEWA");
   Reply("410 Attachment created: A1\r\n");
   events.Take();
   std::string flood;

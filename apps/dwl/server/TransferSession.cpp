@@ -350,14 +350,18 @@ std::optional<std::uint64_t> TransferSession::FileRoom(bool resumed) const {
 }
 
 void TransferSession::HandleFileBytes(std::string_view data) {
-  std::string bytes = receiver_.Take(data);
-  const bool beyond = fileRoom_ && bytes.size() > *fileRoom_;
-  if (beyond) bytes.resize(*fileRoom_);  // what lies beyond is not kept
-  if (!bytes.empty()) {
-    file_.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    fileBytesReceived_ += bytes.size();
-    emailState_.fileBytes += bytes.size();
-    if (fileRoom_) *fileRoom_ -= bytes.size();
+  const AttachmentReceiver::Certain certain = receiver_.Take(data);
+  const bool beyond = fileRoom_ && certain.Size() > *fileRoom_;
+  // What lies beyond the room is not kept.
+  std::size_t keep = beyond ? static_cast<std::size_t>(*fileRoom_) : certain.Size();
+  for (std::string_view part : {certain.released, certain.read}) {
+    part = part.substr(0, std::min(part.size(), keep));
+    if (part.empty()) continue;
+    keep -= part.size();
+    file_.write(part.data(), static_cast<std::streamsize>(part.size()));
+    fileBytesReceived_ += part.size();
+    emailState_.fileBytes += part.size();
+    if (fileRoom_) *fileRoom_ -= part.size();
     if (!file_) {
       Reply(kCannotWrite);
       closeAfterWrite_ = true;
