@@ -11,6 +11,8 @@
 #   log_mark, log_since_mark          the programs' shared log from the mark on (LF lines)
 #   queue_empty                       the queue folder holds no file
 #   random_file PATH BYTES
+#   queue_script SUBJECT FILE...      a dwl sim script that queues one e-mail with these files
+#                                     as the add-in does on Send, without starting TransferAgent
 #   tagged_values FILE TAG            the one-line values of TAG in a queue, settings or
 #                                     server file
 
@@ -77,3 +79,21 @@ queue_empty() { [ -z "$(ls -A "$queue")" ]; }
 random_file() { head -c "$2" /dev/urandom > "$1"; }
 
 tagged_values() { tr -d '\r' < "$1" | sed -n "/^<$2>\$/{n;p}"; }
+
+queue_script() {
+  local subject="$1"
+  shift
+  cat << EOF
+host agent=record
+connect
+open m1
+activate m1
+click
+dialog add $*
+dialog ok
+mail m1 to someone@example.org
+mail m1 subject "$subject"
+send m1
+close m1
+EOF
+}

@@ -8,6 +8,8 @@
 #include "apps/CommandLine.h"
 #include "apps/agent/TransferAgent.h"
 #include "mail/EmailQueue.h"
+#include "platform/FileSystem.h"
+#include "platform/Platform.h"
 #include "platform/SystemPlatform.h"
 #include "support/AppSettings.h"
 #include "support/ApplicationLog.h"
@@ -56,6 +58,11 @@ std::optional<int> ReadArguments(int argc, char** argv, dwl::agent::AgentOptions
   return dwl::cli::Parse(app, dwl::cli::ProgramArguments(argc, argv), std::cout, std::cerr);
 }
 
+bool QueueIsEmpty(const std::string& folder) {
+  dwl::FileSystem& files = *dwl::ThePlatform().files;
+  return !files.FolderExists(folder) || files.ListFiles(folder).empty();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -73,8 +80,12 @@ int main(int argc, char** argv) {
       if (!mark) {
         std::cerr << "TransferAgent: another TransferAgent runs already\n";
       } else if (settings->getUsername().empty()) {
-        std::cerr << "TransferAgent: no account: set one with 'dwl config set-account USER'\n";
-        code = 1;
+        if (QueueIsEmpty(settings->getMailQueueDirectory())) {
+          std::cerr << "TransferAgent: the queue is empty and no account is set: nothing to do\n";
+        } else {
+          std::cerr << "TransferAgent: no account: set one with 'dwl config set-account USER'\n";
+          code = 1;
+        }
       } else {
         std::signal(SIGINT, OnSignal);
         std::signal(SIGTERM, OnSignal);

@@ -21,7 +21,7 @@ void Show(const AppSettings& settings, std::ostream& out) {
   row("Log folder:", ApplicationLog::Instance()->getLogDirectory());
   row("User name:", settings.getUsername().empty() ? "(none)" : settings.getUsername());
   row("Password:", settings.getPassword().empty() ? "not set" : "set");
-  row("MinimalFileSize:", std::to_string(settings.getMinimalFileSize()));
+  row("MinimalFileSize:", std::to_string(settings.getMinimalFileSize()) + " bytes");
   row("DisplayProgressPopup:", FlagText(settings.getDisplayProgressPopup()));
 }
 
@@ -36,9 +36,9 @@ struct ConfigArguments {
   CLI::App* setAccount = app.add_subcommand("set-account",
                                             "set-account USER: the service account; the password is read from\n"
                                             "standard input (not echoed on a terminal)");
-  CLI::App* set = app.add_subcommand("set", "set min-file-size N: MinimalFileSize, a whole number\n"
+  CLI::App* set = app.add_subcommand("set", "set min-file-size BYTES: MinimalFileSize, 0 or more bytes\n"
                                             "set progress-popup true|false: DisplayProgressPopup");
-  CLI::App* minFileSize = set->add_subcommand("min-file-size", "MinimalFileSize, a whole number");
+  CLI::App* minFileSize = set->add_subcommand("min-file-size", "MinimalFileSize: 0 or more bytes");
   CLI::App* progressPopup = set->add_subcommand("progress-popup", "DisplayProgressPopup: true or false");
   std::string user;
   std::int32_t minimalFileSize = 0;
@@ -48,10 +48,10 @@ struct ConfigArguments {
     app.require_subcommand(1);
     set->require_subcommand(1);
     setAccount->add_option("USER", user, "the user name")->type_name("")->required()->check(NotEmpty());
-    minFileSize->add_option("N", minimalFileSize, "a whole number")
+    minFileSize->add_option("BYTES", minimalFileSize, "a whole number of bytes")
         ->type_name("")
         ->required()
-        ->transform(WholeNumber(std::numeric_limits<std::int32_t>::min(), std::numeric_limits<std::int32_t>::max()));
+        ->transform(WholeNumber(std::int32_t{0}, std::numeric_limits<std::int32_t>::max()));
     progressPopup->add_option("VALUE", popup, "true or false")
         ->type_name("")
         ->required()
@@ -86,6 +86,9 @@ int RunConfig(const Arguments& args, std::ostream& out, std::ostream& err) {
       }
       settings->setUsername(words.user);
       settings->setPassword(*password);
+      settings->SaveSettings();
+      out << "account saved for " << words.user << "\n";
+      return 0;
     } else if (*words.progressPopup) {
       settings->setDisplayProgressPopup(words.popup);
     } else {

@@ -9,6 +9,7 @@
 #include "apps/dwl/server/TransferServer.h"
 #include "platform/Platform.h"
 #include "platform/portable/PortableEventLoop.h"
+#include "support/AppSettings.h"
 
 namespace dwl::cli {
 
@@ -22,19 +23,24 @@ constexpr const char* kDescription =
     "a restart.";
 
 void AddOptions(CLI::App& app, server::ServerOptions& options) {
-  app.add_option("--address", options.address, "where to listen (default 127.0.0.1: this machine only)")
+  app.add_option("--address", options.address,
+                 "where to listen: an IP address or a host name\n(default 127.0.0.1: this machine only)")
       ->type_name("ADDRESS");
   app.add_option("--port", options.port, "TCP port; 0 (the default) lets the system pick one")
       ->type_name("N")
       ->transform(WholeNumber(0, 65535));
-  app.add_option("--store", options.store, "where to keep what arrives (default ./dwl-server-store)")
+  app.add_option("--store", options.store, "where to keep what arrives (default: server-store in\nthe user's Dropwell folder, which 'dwl config show' tells)")
       ->type_name("DIR")
       ->check(NotEmpty());
-  app.add_option("--user", options.user, "the only user name that may log in (default: any)")->type_name("NAME");
-  app.add_option("--password", options.password,
-                 "the only password that may log in (default: any);\n"
-                 "other users of this machine can see it while it runs")
-      ->type_name("WORD");
+  CLI::Option* user =
+      app.add_option("--user", options.user, "the only user name that may log in, with --password\n(default: any)")
+          ->type_name("NAME");
+  CLI::Option* password = app.add_option("--password", options.password,
+                                         "the only password that may log in (default: any);\n"
+                                         "other users of this machine can see it while it runs")
+                              ->type_name("WORD");
+  // A user without a password would let anyone in under that name.
+  user->needs(password);
   app.add_option("--max-size", options.maxSize, "refuse e-mails announced with more bytes (default: none)")
       ->type_name("BYTES")
       ->transform(WholeNumber(std::uint64_t{0}, std::numeric_limits<std::uint64_t>::max()));
@@ -54,10 +60,17 @@ int RunServer(const Arguments& args, std::ostream& out, std::ostream& err) {
   CLI::App app(kDescription, "dwl server");
   app.footer("On start it prints the address and port it listens on.");
   server::ServerOptions options;
+  options.store.clear();
   AddOptions(app, options);
   if (const std::optional<int> done = Parse(app, args, out, err)) return *done;
 
   try {
+    // Not the current folder: wherever the server was started would fill up.
+    if (options.store.empty()) {
+      const std::shared_ptr<AppSettings> settings = AppSettings::Instance();
+      settings->RefreshSettings();
+      options.store = settings->getApplicationDirectory() + "server-store";
+    }
     portable::PortableEventLoop loop(*ThePlatform().codePage);
     options.report = &out;
     server::TransferServer server(loop.Context(), options);
@@ -65,7 +78,7 @@ int RunServer(const Arguments& args, std::ostream& out, std::ostream& err) {
     stop.async_wait([&](const std::error_code& error, int) {
       if (!error) loop.Stop();
     });
-    out << "dwl server: listening on " << options.address << ":" << server.Port() << ", store "
+    out << "dwl server: listening on " << server.Address() << ":" << server.Port() << ", store "
         << server.Store().Folder() << std::endl;
     loop.Run();
     server.Stop();

@@ -34,10 +34,15 @@ struct UploadOptions {
 };
 
 void AddOptions(CLI::App& app, UploadOptions& options) {
-  app.add_option("--host", options.host, "another transfer server than the built-in one\n"
-                                         "(for example a 'dwl server' on 127.0.0.1)")
-      ->type_name("HOST");
-  app.add_option("--port", options.port, "its port, 1 to 65535")->type_name("N")->transform(WholeNumber(1, 65535));
+  CLI::Option* host = app.add_option("--host", options.host,
+                                     "another transfer server than the built-in one\n"
+                                     "(for example a 'dwl server' on 127.0.0.1)")
+                          ->type_name("HOST");
+  // A port alone would go to the built-in server's host, which is never what was meant.
+  app.add_option("--port", options.port, "its port, 1 to 65535 (only with --host)")
+      ->type_name("N")
+      ->transform(WholeNumber(1, 65535))
+      ->needs(host);
   app.add_option("--user", options.user, "log in as NAME; the password is read from standard\n"
                                          "input (not echoed on a terminal)")
       ->type_name("NAME");

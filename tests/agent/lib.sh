@@ -21,19 +21,7 @@ queue_email() {
   shift
   local before
   before=$(ls "$queue" 2> /dev/null || true)
-  cat > "$work/queue.sim" << EOF
-host agent=record
-connect
-open m1
-activate m1
-click
-dialog add $*
-dialog ok
-mail m1 to someone@example.org
-mail m1 subject "$subject"
-send m1
-close m1
-EOF
+  queue_script "$subject" "$@" > "$work/queue.sim"
   "$dwl" sim "$work/queue.sim" > "$work/sim.txt" 2>&1 || fail "dwl sim exited $?: $(cat "$work/sim.txt")"
   [ ! -s "$work/sim.txt" ] || fail "dwl sim printed: $(cat "$work/sim.txt")"
   local name

@@ -27,4 +27,14 @@ expect_usage_error --server -o --server
 expect_usage_error --bogus --bogus
 expect_usage_error extra -o extra
 [ ! -e "$HOME" ] || fail "wrong usage made $HOME"
-echo "TransferAgent: --help and wrong usage behave"
+
+# Without an account: nothing to do for an empty queue; queued e-mails wait for one.
+mkdir -p "$HOME"
+"$agent" -o > /dev/null 2> "$work/err.txt" || fail "no account, empty queue: exit $?: $(cat "$work/err.txt")"
+grep -q "nothing to do" "$work/err.txt" || fail "no account, empty queue: $(cat "$work/err.txt")"
+touch "$HOME/.config/Dropwell/MailQueue/queued.txt"
+code=0
+"$agent" -o > /dev/null 2> "$work/err.txt" || code=$?
+[ "$code" -eq 1 ] && grep -q "no account: set one with 'dwl config set-account USER'" "$work/err.txt" ||
+  fail "no account, queued e-mail: exit $code: $(cat "$work/err.txt")"
+echo "TransferAgent: --help, wrong usage and no account behave"

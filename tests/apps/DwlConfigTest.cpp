@@ -23,6 +23,10 @@ TEST(DwlConfigTest, WrongUsageIsExitTwoWithOneLineNamingTheProblem) {
       {{"config", "set", "min-file-size", "2147483648"}, "2147483648"},
       {{"config", "set", "progress-popup", "yes"}, "yes"},
       {{"config", "set", "colour", "blue"}, "'colour'"},
+      {{"config", "set", "min-file-size", "-3"}, "from 0 to"},
+      // Options that only make sense together.
+      {{"server", "--user", "alice"}, "--password"},
+      {{"upload", "--port", "9000", "file.bin"}, "--host"},
   };
   for (const auto& [args, problem] : cases) {
     std::ostringstream out;

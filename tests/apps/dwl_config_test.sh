@@ -18,7 +18,8 @@ export HOME="$work/home"
 mkdir -p "$HOME"
 unset XDG_CONFIG_HOME XDG_DOCUMENTS_DIR
 
-echo secret | "$dwl" config set-account alice || fail "set-account exited $?"
+echo secret | "$dwl" config set-account alice > "$work/out.txt" || fail "set-account exited $?"
+[ "$(cat "$work/out.txt")" = "account saved for alice" ] || fail "set-account said: $(cat "$work/out.txt")"
 "$dwl" config show > "$work/show.txt" || fail "show exited $?"
 grep -qx 'User name:            alice' "$work/show.txt" || fail "user: $(cat "$work/show.txt")"
 grep -qx 'Password:             set' "$work/show.txt" || fail "password: $(cat "$work/show.txt")"
@@ -32,10 +33,10 @@ expected=$'<UserName>\n*\n</UserName>\n<Password>\n*\n</Password>\n<MinimalFileS
 actual=$(tr -d '\r' < "$cfg" | sed '2s/^[0-9A-F]\{40,\}$/*/; 5s/^[0-9A-F]\{40,\}$/*/')
 [ "$actual" = "$expected" ] || fail "settings.cfg reads: $actual"
 
-"$dwl" config set min-file-size -5 || fail "set min-file-size exited $?"
+"$dwl" config set min-file-size 5 || fail "set min-file-size exited $?"
 "$dwl" config set progress-popup false || fail "set progress-popup exited $?"
 "$dwl" config show > "$work/show.txt" || fail "show exited $?"
-grep -qx 'MinimalFileSize:      -5' "$work/show.txt" || fail "min-file-size not kept: $(cat "$work/show.txt")"
+grep -qx 'MinimalFileSize:      5 bytes' "$work/show.txt" || fail "min-file-size not kept: $(cat "$work/show.txt")"
 grep -qx 'DisplayProgressPopup: False' "$work/show.txt" || fail "progress-popup not kept: $(cat "$work/show.txt")"
 "$dwl" config show | grep -qx 'User name:            alice' || fail "account lost by a later save"
 
@@ -44,6 +45,8 @@ grep -qx 'DisplayProgressPopup: False' "$work/show.txt" || fail "progress-popup 
 "$dwl" config --help | grep -q 'set progress-popup true|false' || fail "dwl config --help"
 expect_exit 2 'expected one of config, sim, server, upload (see dwl --help)' "$dwl"
 expect_exit 2 "dwl config set progress-popup: VALUE: maybe" "$dwl" config set progress-popup maybe
+expect_exit 2 "dwl config set min-file-size: BYTES: takes a whole number from 0 to 2147483647, not '-3'" \
+  "$dwl" config set min-file-size -3
 expect_exit 1 'dwl config: no password on standard input' "$dwl" config set-account bob < /dev/null
 expect_exit 1 'dwl config: the password must not be empty' "$dwl" config set-account bob <<< ''
 "$dwl" config show | grep -qx 'User name:            alice' || fail "a failed set-account changed the account"

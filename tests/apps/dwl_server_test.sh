@@ -71,4 +71,15 @@ echo secret | "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$work/
     > "$work/upload.txt" 2> "$work/upload-err.txt" || fail "upload after restart exited $?"
 [ -f "$work/store/emails/$id.txt" ] || fail "the first e-mail's record is gone"
 stop_server
+
+# A host name is a place to listen, and the store goes to the user's Dropwell
+# folder, not the folder the server was started from.
+(cd "$work" && exec "$dwl" server --address localhost > "$work/named.txt" 2>&1) &
+named=$!
+stop_on_exit "$named"
+told_store() { grep -q "^dwl server: listening on 127\.0\.0\.1:[0-9]*, store $HOME/.config/Dropwell/server-store\$" "$work/named.txt"; }
+wait_until 5 told_store || fail "dwl server --address localhost said: $(cat "$work/named.txt")"
+[ -d "$HOME/.config/Dropwell/server-store/files" ] || fail "no store in the user's folder"
+[ ! -e "$work/dwl-server-store" ] || fail "a store in the current folder"
+kill "$named"
 echo "dwl server and dwl upload work"

@@ -18,23 +18,38 @@ namespace {
 constexpr std::chrono::milliseconds kFirstAcceptDelay = 100ms;
 constexpr std::chrono::milliseconds kLongestAcceptDelay = 1s;
 
+// Where to listen: an IP address or a host name; of a name's addresses the
+// first IPv4 one, which clients given the same name reach as well.
+tcp::endpoint ListeningEndpoint(asio::io_context& context, const std::string& address, std::uint16_t port) {
+  std::error_code error;
+  const asio::ip::address numeric = asio::ip::make_address(address, error);
+  if (!error) return tcp::endpoint(numeric, port);
+  tcp::resolver resolver(context);
+  const tcp::resolver::results_type found =
+      resolver.resolve(address, std::to_string(port), tcp::resolver::numeric_service, error);
+  if (error || found.empty()) {
+    throw Error(errc::kInvalidCall, "TransferServer",
+                "Cannot find the address of " + address + (error ? ": " + error.message() : ""));
+  }
+  for (const auto& entry : found) {
+    if (entry.endpoint().address().is_v4()) return entry.endpoint();
+  }
+  return found.begin()->endpoint();
+}
+
 }  // namespace
 
 TransferServer::TransferServer(asio::io_context& context, ServerOptions options)
     : context_(context), options_(std::move(options)), store_(options_.store), acceptor_(context) {
   std::error_code error;
-  const asio::ip::address address = asio::ip::make_address(options_.address, error);
-  if (error) {
-    throw Error(errc::kInvalidCall, "TransferServer", "Not an IP address: " + options_.address);
-  }
-  const tcp::endpoint endpoint(address, options_.port);
+  const tcp::endpoint endpoint = ListeningEndpoint(context, options_.address, options_.port);
   acceptor_.open(endpoint.protocol(), error);
   if (!error) acceptor_.set_option(tcp::acceptor::reuse_address(true), error);
   if (!error) acceptor_.bind(endpoint, error);
   if (!error) acceptor_.listen(asio::socket_base::max_listen_connections, error);
   if (error) {
     throw Error(errc::kPathFileAccess, "TransferServer",
-                "Cannot listen on " + options_.address + ":" + std::to_string(options_.port) + ": " +
+                "Cannot listen on " + endpoint.address().to_string() + ":" + std::to_string(options_.port) + ": " +
                     error.message());
   }
   port_ = acceptor_.local_endpoint().port();

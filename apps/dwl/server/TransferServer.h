@@ -39,9 +39,9 @@ struct EmailLimits {
 };
 
 struct ServerOptions {
-  std::string address = "127.0.0.1";
+  std::string address = "127.0.0.1";  // or a host name
   std::uint16_t port = 0;  // 0: the system picks one
-  std::string store = "dwl-server-store";
+  std::string store = "dwl-server-store";  // `dwl server` gives its own default
   // Empty: any user name and password may log in.
   std::string user;
   std::string password;
@@ -89,6 +89,8 @@ class TransferServer {
   TransferServer& operator=(const TransferServer&) = delete;
 
   std::uint16_t Port() const { return port_; }
+  // The address it listens on, as numbers.
+  std::string Address() const { return acceptor_.local_endpoint().address().to_string(); }
   const ServerOptions& Options() const { return options_; }
   ServerStore& Store() { return store_; }
   // Stops listening and closes every connection.
