@@ -64,6 +64,7 @@ class ScriptedConsole : public Console {
   std::vector<std::string> prompts;
   std::optional<std::string> ReadSecretLine(const std::string& prompt) override;
   bool ErrorIsTerminal() override { return false; }
+  std::size_t ErrorWidth() override { return 0; }
 };
 
 // Records every alert instead of showing it.

@@ -52,6 +52,8 @@ class AttachmentSender {
 
   // The progress figure: file bytes counted, resumed parts with them.
   std::int64_t BytesTransferred() const { return bytesTransferred_; }
+  // The offset of the file's next byte to send: where the server stands, until the first SendNext.
+  std::uint64_t Position() const { return next_; }
   // File bytes sent beyond what the server held.
   std::int64_t FileBytesSent() const { return fileBytesSent_; }
   // A lost connection restarts the progress figure; a new one both counts.

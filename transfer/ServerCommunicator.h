@@ -114,6 +114,9 @@ class ServerCommunicator : private TcpSocketEvents {
   // File bytes sent on this connection beyond what the server held already
   // (resumed parts do not count); kept until the next ConnectToServer.
   std::int64_t getFileBytesSent() const { return file_.FileBytesSent(); }
+  // The offset of the next byte of the file under way: at StartAttachment,
+  // the bytes the server holds already.
+  std::uint64_t getFilePosition() const { return file_.Position(); }
 
  private:
   // Socket events.

@@ -1,8 +1,9 @@
 #include "apps/agent/TransferAgent.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <vector>
+
+#include "apps/terminal/SizeText.h"
 
 #include "mail/EmailQueue.h"
 #include "platform/Platform.h"
@@ -12,7 +13,7 @@
 
 namespace dwl::agent {
 
-TransferAgent::TransferAgent(AgentOptions options, ProgressDisplay& display,
+TransferAgent::TransferAgent(AgentOptions options, terminal::ProgressDisplay& display,
                              std::unique_ptr<AgentMark> mark)
     : options_(std::move(options)),
       display_(display),
@@ -55,6 +56,8 @@ void TransferAgent::Start() {
 }
 
 void TransferAgent::Stop() {
+  // The figure of the file under way as it is now, not at the last tick.
+  if (display_.FileState()) display_.Update(std::max(0.0, client_.getBytesTransferred() - fileBase_));
   retry_.StopTimer();
   watch_.StopTimer();
   idle_ = false;
@@ -72,7 +75,7 @@ void TransferAgent::Next() {
       current_ = EmailQueue::ReadQueueFile(*path);
       attempts_.Restart();
       display_.Message("e-mail " + current_->get_ID() + ": " +
-                       std::to_string(current_->NumberOfAttachments()) + " file(s)");
+                       terminal::Counted(current_->NumberOfAttachments(), "file"));
     } catch (const Error& failure) {
       GiveUp("it cannot be read: " + failure.Description());
       finished_.insert(*path);  // if even the move failed
@@ -157,7 +160,8 @@ void TransferAgent::StartAttachment(EmailAttachment& objAttachment) {
   objAttachment.NoteUploadStart();
   SaveProgress();
   fileBase_ = client_.getBytesTransferred();
-  display_.StartFile(objAttachment.get_Filename(), objAttachment.get_Size());
+  display_.StartFile(objAttachment.get_Filename(), objAttachment.get_Size(),
+                     static_cast<double>(client_.getFilePosition()));
 }
 
 void TransferAgent::AttachmentFinished(EmailAttachment& objAttachment) {
@@ -170,8 +174,8 @@ void TransferAgent::BytesTransferred(double dblBytes) {
 }
 
 void TransferAgent::EmailFinished(double dblValue, std::int32_t lngValue) {
-  char figures[64];
-  std::snprintf(figures, sizeof figures, "%.2f MB in %d file(s)", dblValue, static_cast<int>(lngValue));
+  // The server counts its megabytes in units of 2^20 bytes.
+  const std::string figures = terminal::SizeText(dblValue * 1048576) + " in " + terminal::Counted(lngValue, "file");
   Log("uploaded " + current_->get_ID() + ": " + figures);
   display_.Message("uploaded e-mail " + current_->get_ID() + ": " + figures);
   try {

@@ -17,7 +17,7 @@
 #include <string>
 
 #include "apps/agent/AgentQueue.h"
-#include "apps/agent/ProgressDisplay.h"
+#include "apps/terminal/ProgressDisplay.h"
 #include "platform/FolderWatch.h"
 #include "platform/TransferAgentControl.h"
 #include "transfer/ServerCommunicator.h"
@@ -41,12 +41,14 @@ class TransferAgent : private ServerCommunicatorEvents {
   static constexpr int kMostFruitlessAttempts = 5;
 
   // `mark`: this agent's single-instance mark, held while it works.
-  TransferAgent(AgentOptions options, ProgressDisplay& display, std::unique_ptr<AgentMark> mark);
+  TransferAgent(AgentOptions options, terminal::ProgressDisplay& display, std::unique_ptr<AgentMark> mark);
   ~TransferAgent() override;
 
   // Starts the work; then the owner runs the event loop until Done().
   void Start();
   bool Done() const { return done_; }
+  // An e-mail is under way (or waits to be tried again): stopping interrupts it.
+  bool Busy() const { return current_ != nullptr; }
   // Ends the work at the next step (Ctrl-C): the connection closes, queue
   // files stay as they are.
   void Stop();
@@ -80,7 +82,7 @@ class TransferAgent : private ServerCommunicatorEvents {
   void Log(const std::string& message);
 
   AgentOptions options_;
-  ProgressDisplay& display_;
+  terminal::ProgressDisplay& display_;
   std::unique_ptr<AgentMark> mark_;
   AgentQueue queue_;
   std::unique_ptr<TcpSocket> socket_;

@@ -24,9 +24,10 @@ constexpr const char* kDescription =
     "e-mail the server refuses, or that fails again and again, moves to the\n"
     "Failed folder beside the queue. Only one TransferAgent runs at a time.";
 
-std::atomic<bool> g_stop{false};
+// The signal that asks the agent to stop; 0 while none came.
+std::atomic<int> g_stop{0};
 
-extern "C" void OnSignal(int) { g_stop = true; }
+extern "C" void OnSignal(int signal) { g_stop = signal; }
 
 // --server HOST:PORT, the port from 1 to 65535: an empty answer, else what is wrong.
 std::string ReadServer(const std::string& value, dwl::agent::AgentOptions& options) {
@@ -89,12 +90,25 @@ int main(int argc, char** argv) {
       } else {
         std::signal(SIGINT, OnSignal);
         std::signal(SIGTERM, OnSignal);
-        dwl::agent::ProgressDisplay display(std::cerr, dwl::ThePlatform().console->ErrorIsTerminal());
+        dwl::Console& console = *dwl::ThePlatform().console;
+        dwl::terminal::ProgressDisplay display(std::cerr, console.ErrorIsTerminal(),
+                                               [&console] { return console.ErrorWidth(); });
         dwl::agent::TransferAgent agent(options, display, std::move(mark));
         agent.Start();
         while (!agent.Done()) {
-          if (g_stop) agent.Stop();
-          dwl::ThePlatform().eventLoop->RunUntil([&] { return agent.Done() || g_stop.load(); },
+          if (g_stop != 0) {
+            // A watcher with nothing to do just stops; an upload is interrupted, and says where it stood.
+            const bool busy = agent.Busy();
+            const std::optional<std::string> file = display.FileState();
+            agent.Stop();
+            if (busy) {
+              display.Message("interrupted: " + (file ? *file + " on the server" : std::string("the e-mail stays queued")) +
+                              "; run again to resume");
+              code = 128 + g_stop;
+            }
+            break;
+          }
+          dwl::ThePlatform().eventLoop->RunUntil([&] { return agent.Done() || g_stop != 0; },
                                                  std::chrono::milliseconds(500));
         }
       }

@@ -1,5 +1,6 @@
 #include "platform/portable/PortableConsole.h"
 
+#include <sys/ioctl.h>
 #include <termios.h>
 #include <unistd.h>
 
@@ -8,6 +9,12 @@
 namespace dwl::portable {
 
 bool PortableConsole::ErrorIsTerminal() { return ::isatty(STDERR_FILENO) == 1; }
+
+std::size_t PortableConsole::ErrorWidth() {
+  winsize size{};
+  if (::ioctl(STDERR_FILENO, TIOCGWINSZ, &size) != 0) return 0;
+  return size.ws_col;
+}
 
 std::optional<std::string> PortableConsole::ReadSecretLine(const std::string& prompt) {
   const bool terminal = ::isatty(STDIN_FILENO) == 1;

@@ -10,6 +10,7 @@ class PortableConsole : public Console {
  public:
   std::optional<std::string> ReadSecretLine(const std::string& prompt) override;
   bool ErrorIsTerminal() override;
+  std::size_t ErrorWidth() override;
 };
 
 }  // namespace dwl::portable

@@ -2,6 +2,7 @@
 
 #include <windows.h>
 
+#include <algorithm>
 #include <iostream>
 
 #include "platform/win32/WideText.h"
@@ -55,6 +56,12 @@ Win32Console::~Win32Console() {
 }
 
 bool Win32Console::ErrorIsTerminal() { return IsConsole(GetStdHandle(STD_ERROR_HANDLE)); }
+
+std::size_t Win32Console::ErrorWidth() {
+  CONSOLE_SCREEN_BUFFER_INFO info{};
+  if (!GetConsoleScreenBufferInfo(GetStdHandle(STD_ERROR_HANDLE), &info)) return 0;
+  return static_cast<std::size_t>(std::max(0, info.srWindow.Right - info.srWindow.Left + 1));
+}
 
 std::optional<std::string> Win32Console::ReadSecretLine(const std::string& prompt) {
   const HANDLE input = GetStdHandle(STD_INPUT_HANDLE);

@@ -16,6 +16,7 @@ class Win32Console : public Console {
 
   std::optional<std::string> ReadSecretLine(const std::string& prompt) override;
   bool ErrorIsTerminal() override;
+  std::size_t ErrorWidth() override;
 
  private:
   unsigned savedOutputCodePage_ = 0;

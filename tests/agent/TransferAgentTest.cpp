@@ -68,7 +68,7 @@ class TransferAgentTest : public testing::LoopbackServerFixture {
   portable::PortableTransferAgentControl lock{platform.Path("agent.lock")};
 #endif
   std::ostringstream shown;
-  std::optional<agent::ProgressDisplay> display;
+  std::optional<terminal::ProgressDisplay> display;
   std::optional<agent::TransferAgent> agent;
   int seconds = 0;
 };
@@ -144,14 +144,6 @@ TEST_F(TransferAgentTest, AnUploadCutAgainAndAgainResumesAndIsNotGivenUpWhileItA
   EXPECT_EQ(std::count(words.begin(), words.end(), "NEWM"), 1) << "the e-mail is resumed, not sent anew";
   EXPECT_EQ(std::count(words.begin(), words.end(), "NEWA"), 1);
   EXPECT_TRUE(ServerFile("CUTS-1") == testing::ReadBytes(platform.Path("CUTS-1-0.bin"))) << "the file differs";
-}
-
-TEST(ProgressDisplayTest, TheBarKeepsItsColumns) {
-  using agent::ProgressDisplay;
-  const std::string unknownRate = ProgressDisplay::BarLine("x", 0, 100, 0);
-  EXPECT_NE(unknownRate.find("--:-- left"), std::string::npos) << unknownRate;
-  EXPECT_EQ(ProgressDisplay::BarLine("a-very-long-file-name-that-goes-on.bin", 0, 100, 0).size(),
-            unknownRate.size()) << "long names are cut to keep the columns";
 }
 
 }  // namespace

@@ -29,7 +29,7 @@ for place in runtime application; do
     fail "$place: not exactly one agent left because another runs: $(tail -n +1 "$work/$place"-*.txt)"
   worked=$(ls "$work/$place"-*.txt | grep -vx "$left")
   [ "$(wc -l < "$left")" -eq 1 ] || fail "the agent that left printed more: $(cat "$left")"
-  grep -q "^uploaded e-mail $email_id: 64.00 MB in 1 file(s)$" "$worked" ||
+  grep -q "^uploaded e-mail $email_id: 64.0 MiB in 1 file$" "$worked" ||
     fail "$place: the other agent did not upload the e-mail: $(cat "$worked")"
   expect_delivered "$email_id" "$work/$place.bin"
   queue_empty || fail "the queue still holds: $(ls "$queue")"

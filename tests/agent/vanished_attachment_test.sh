@@ -11,7 +11,7 @@ queue_email "One file vanished" "$work/kept.bin" "$work/vanished.bin"
 rm "$work/vanished.bin"
 
 run_agent_once agent 60
-grep -q "^e-mail $email_id: 1 file(s)$" "$work/agent.txt" || fail "the agent printed: $(cat "$work/agent.txt")"
+grep -q "^e-mail $email_id: 1 file$" "$work/agent.txt" || fail "the agent printed: $(cat "$work/agent.txt")"
 expect_delivered "$email_id" "$work/kept.bin"
 record="$work/store/emails/$email_id.txt"
 [ "$(tagged_values "$record" Subject)" = "One file vanished" ] || fail "the server's e-mail lacks its subject"
