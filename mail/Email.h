@@ -63,6 +63,10 @@ class Email {
   LocalDateTime CreationDateTime() const;
 
   const std::string& QueueFilePath() const { return queueFilePath_; }
+  // Files that the queue file named but that were gone when it was read:
+  // they are not among the attachments.
+  const std::vector<std::string>& MissingFiles() const { return missingFiles_; }
+  void NoteMissingFile(const std::string& path) { missingFiles_.push_back(path); }
 
  private:
   std::vector<std::shared_ptr<EmailAttachment>> attachments_{nullptr};
@@ -72,6 +76,7 @@ class Email {
   std::string body_;
   std::string subject_;
   std::string queueFilePath_;
+  std::vector<std::string> missingFiles_;
   bool sizeFromDisk_ = false;
   double cachedSize_ = 0;
   std::int32_t emailSource_ = 0;

@@ -120,7 +120,11 @@ std::shared_ptr<Email> EmailQueue::ReadQueueFile(const std::string& path) {
       const std::string filePath = in.ReadValue();
       Use(attachment.get()).set_FilePath(filePath);
       lastAdded = attachment->Exists() ? attachment : nullptr;
-      if (lastAdded) email->AddAttachment(lastAdded);
+      if (lastAdded) {
+        email->AddAttachment(lastAdded);
+      } else if (!filePath.empty()) {
+        email->NoteMissingFile(filePath);
+      }
       // A second path must not rename the attachment just added.
       attachment.reset();
     } else if (*line == "<AttachmentSize>") {

@@ -74,6 +74,7 @@ void TransferAgent::Next() {
     try {
       current_ = EmailQueue::ReadQueueFile(*path);
       attempts_.Restart();
+      if (!TellMissingFiles()) continue;
       display_.Message("e-mail " + current_->get_ID() + ": " +
                        terminal::Counted(current_->NumberOfAttachments(), "file"));
     } catch (const Error& failure) {
@@ -248,6 +249,24 @@ void TransferAgent::SaveProgress() {
   } catch (const Error& failure) {
     Log("could not keep the progress in " + currentPath_ + ": " + failure.Description());
   }
+}
+
+bool TransferAgent::TellMissingFiles() {
+  const std::vector<std::string>& missing = current_->MissingFiles();
+  if (missing.empty()) return true;
+  std::string names;
+  for (const std::string& path : missing) names += (names.empty() ? "" : ", ") + Printable(path);
+  if (current_->NumberOfAttachments() == 0) {
+    // Sent anyway, the recipients would get a link to nothing.
+    GiveUp(missing.size() == 1 ? "its file is gone: " + names : "its files are gone: " + names);
+    return false;
+  }
+  const std::string line = "e-mail " + current_->get_ID() + ": sent without " +
+                           (missing.size() == 1 ? "its file " : "its files ") + names + ", which " +
+                           (missing.size() == 1 ? "is" : "are") + " gone";
+  display_.Message(line);
+  Log(line);
+  return true;
 }
 
 void TransferAgent::GiveUp(const std::string& why) {

@@ -79,6 +79,9 @@ class TransferAgent : private ServerCommunicatorEvents {
   // of the old content must not be completed with the new.
   void StartChangedFilesAfresh();
   void GiveUp(const std::string& why);
+  // Tells the files of the current e-mail that are gone; false when none is
+  // left and the e-mail went to Failed.
+  bool TellMissingFiles();
   void Log(const std::string& message);
 
   AgentOptions options_;
