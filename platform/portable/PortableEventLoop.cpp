@@ -8,6 +8,8 @@
 #include "platform/portable/PortableTcpSocket.h"
 #ifdef __linux__
 #include "platform/portable/InotifyFolderWatch.h"
+#elif defined(_WIN32)
+#include "platform/portable/WindowsFolderWatch.h"
 #endif
 
 namespace dwl::portable {
@@ -57,6 +59,8 @@ std::unique_ptr<FolderWatch> PortableEventLoop::WatchFolder(const std::string& f
                                                             std::function<void()> onChange) {
 #ifdef __linux__
   return InotifyFolderWatch::Watch(context_, folder, std::move(onChange));
+#elif defined(_WIN32)
+  return WindowsFolderWatch::Watch(context_, folder, std::move(onChange));
 #else
   (void)folder;
   (void)onChange;

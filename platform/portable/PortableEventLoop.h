@@ -35,7 +35,7 @@ class PortableEventLoop : public EventLoop {
 
   std::unique_ptr<PeriodicTimer> NewTimer(std::function<void()> onTick) override;
   std::unique_ptr<TcpSocket> NewTcpSocket() override;
-  // inotify on Linux; nullptr elsewhere for now.
+  // inotify on Linux, ReadDirectoryChangesW on Windows; nullptr elsewhere.
   std::unique_ptr<FolderWatch> WatchFolder(const std::string& folder, std::function<void()> onChange) override;
 
   // For program parts that speak Asio themselves (the reference server).
