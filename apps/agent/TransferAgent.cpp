@@ -39,6 +39,7 @@ TransferAgent::TransferAgent(AgentOptions options, terminal::ProgressDisplay& di
   queueWatch_ = ThePlatform().eventLoop->WatchFolder(queue_.QueueFolder(), [this] {
     if (idle_) watch_.TimeOut();
   });
+  if (queueWatch_) watch_.TimeOutValue(kLookSecondsWhileWatched);
 }
 
 TransferAgent::~TransferAgent() {
@@ -92,7 +93,7 @@ void TransferAgent::QueueEmpty() {
   }
   if (!options_.once) {
     idle_ = true;
-    if (!queueWatch_) watch_.StartTimer();
+    watch_.StartTimer();
     return;
   }
   // Leave without losing a wake-up: an add-in that queues now finds no agent

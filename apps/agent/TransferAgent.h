@@ -37,6 +37,9 @@ class TransferAgent : private ServerCommunicatorEvents {
  public:
   static constexpr std::int32_t kMostRetrySeconds = 60;
   static constexpr std::int32_t kWatchSeconds = 1;
+  // Where the system tells of new queue files the agent still looks this
+  // often: a watch can end unseen (its folder removed and made again).
+  static constexpr std::int32_t kLookSecondsWhileWatched = 30;
   // Attempts in a row without progress before an e-mail goes to Failed.
   static constexpr int kMostFruitlessAttempts = 5;
 
