@@ -4,6 +4,8 @@
 
 #include "apps/dwl/Subcommands.h"
 #include "platform/Platform.h"
+#include "apps/terminal/SizeText.h"
+#include "mail/EmailQueue.h"
 #include "support/AppSettings.h"
 #include "support/ValueText.h"
 
@@ -23,6 +25,21 @@ void Show(const AppSettings& settings, std::ostream& out) {
   row("Password:", settings.getPassword().empty() ? "not set" : "set");
   row("MinimalFileSize:", std::to_string(settings.getMinimalFileSize()) + " bytes");
   row("DisplayProgressPopup:", FlagText(settings.getDisplayProgressPopup()));
+}
+
+// E-mails queued while the account was missing or wrong go out now, not at
+// the next Send.
+void StartQueuedUploads(std::ostream& out) {
+  const std::shared_ptr<EmailQueue> queue = EmailQueue::Instance();
+  const std::int32_t queued = queue->getNumberOfEmails();
+  if (queued == 0) return;
+  if (ThePlatform().transferAgent->IsRunning()) {
+    out << "TransferAgent runs already: it sends " << terminal::Counted(queued, "queued e-mail")
+        << " with this account at its next try\n";
+    return;
+  }
+  queue->StartEmailTransfers();
+  out << "TransferAgent started to send " << terminal::Counted(queued, "queued e-mail") << "\n";
 }
 
 // The actions and their words, checked before any file is touched.
@@ -88,6 +105,7 @@ int RunConfig(const Arguments& args, std::ostream& out, std::ostream& err) {
       settings->setPassword(*password);
       settings->SaveSettings();
       out << "account saved for " << words.user << "\n";
+      StartQueuedUploads(out);
       return 0;
     } else if (*words.progressPopup) {
       settings->setDisplayProgressPopup(words.popup);

@@ -47,6 +47,15 @@ expect_exit 2 'expected one of config, sim, server, upload (see dwl --help)' "$d
 expect_exit 2 "dwl config set progress-popup: VALUE: maybe" "$dwl" config set progress-popup maybe
 expect_exit 2 "dwl config set min-file-size: BYTES: takes a whole number from 0 to 2147483647, not '-3'" \
   "$dwl" config set min-file-size -3
+# With e-mails queued, a new account sends them at once: TransferAgent -o
+# starts (here it finds a queue file it cannot read and moves it to Failed,
+# so nothing leaves the machine).
+printf '<AttachmentSize>\r\nmany\r\n</AttachmentSize>\r\n' > "$HOME/.config/Dropwell/MailQueue/broken.txt"
+echo secret | "$dwl" config set-account alice > "$work/out.txt" || fail "set-account exited $?"
+grep -qx "TransferAgent started to send 1 queued e-mail" "$work/out.txt" || fail "set-account said: $(cat "$work/out.txt")"
+for _ in $(seq 100); do [ -f "$HOME/.config/Dropwell/Failed/broken.txt" ] && break; sleep 0.1; done
+[ -f "$HOME/.config/Dropwell/Failed/broken.txt" ] || fail "no TransferAgent took the queue"
+
 expect_exit 1 'dwl config: no password on standard input' "$dwl" config set-account bob < /dev/null
 expect_exit 1 'dwl config: the password must not be empty' "$dwl" config set-account bob <<< ''
 "$dwl" config show | grep -qx 'User name:            alice' || fail "a failed set-account changed the account"

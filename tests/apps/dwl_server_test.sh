@@ -61,6 +61,8 @@ tr -d '\r' < "$work/store/emails/$id.txt" | grep -qx 'a@example.org' || fail "no
 upload() { "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$@"; }
 expect_exit 1 'Login information not correct' upload "$work/marker.txt" <<< wrong
 ! grep -q 'connecting again' "$work/err.txt" || fail "a refused login was tried again: $(cat "$work/err.txt")"
+grep -q "^connection [0-9]*: login refused for 'alice'$" "$work/server.txt" || fail "the server did not log the refusal"
+! grep -q wrong "$work/server.txt" || fail "the server logged the password"
 head -c 10000001 /dev/zero > "$work/large.bin"
 expect_exit 1 'refuses an e-mail of this size' upload "$work/large.bin" <<< secret
 

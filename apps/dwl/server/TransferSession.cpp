@@ -10,6 +10,7 @@
 
 #include "apps/dwl/server/TransferServer.h"
 #include "platform/Error.h"
+#include "support/ApplicationLog.h"
 
 namespace dwl::server {
 
@@ -220,6 +221,8 @@ void TransferSession::LogIn(const protocol::Command& command) {
     Reply("210 Welcome " + std::to_string(number_));
     return;
   }
+  // The name only, cleaned (it is the client's text); never the password.
+  server_.Report("connection " + std::to_string(number_) + ": login refused for '" + Printable(user, 64) + "'");
   // A late answer, and nothing else read meanwhile, makes guessing slow; it
   // waits on a timer, so other connections go on.
   ++refusedLogins_;
