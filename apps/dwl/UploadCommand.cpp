@@ -86,7 +86,7 @@ std::string UseServerAndAccount(AppSettings& settings, const UploadOptions& opti
   return "";
 }
 
-// The e-mail to upload; a file that is not there is the answer's second half.
+// The e-mail to upload; what is wrong with a path is the answer's second half.
 std::pair<std::shared_ptr<Email>, std::string> MakeEmail(const UploadOptions& options) {
   auto email = std::make_shared<Email>();
   email->set_ID(GuidWithoutBraces(CreateGuidString()));
@@ -95,7 +95,10 @@ std::pair<std::shared_ptr<Email>, std::string> MakeEmail(const UploadOptions& op
   email->set_Password(options.downloadPassword);
   for (const std::string& address : options.recipients) email->AddRecipient(address);
   for (const std::string& path : options.paths) {
-    if (!ThePlatform().files->FileExists(path)) return {nullptr, path};
+    FileSystem& files = *ThePlatform().files;
+    if (!files.FileExists(path)) {
+      return {nullptr, (files.FolderExists(path) ? "not a file but a folder: " : "no such file: ") + path};
+    }
     auto attachment = std::make_shared<EmailAttachment>();
     attachment->set_FilePath(path);
     email->AddAttachment(attachment);
@@ -114,10 +117,11 @@ int RunUpload(const Arguments& args, std::ostream& out, std::ostream& err) {
   try {
     const std::shared_ptr<AppSettings> settings = AppSettings::Instance();
     settings->RefreshSettings();
+    // The files first: a wrong path is told before the password is asked for.
+    const auto [email, wrongPath] = MakeEmail(options);
+    if (!email) return Fail(err, kProgram, wrongPath);
     const std::string missing = UseServerAndAccount(*settings, options);
     if (!missing.empty()) return Fail(err, kProgram, missing);
-    const auto [email, notAFile] = MakeEmail(options);
-    if (!email) return Fail(err, kProgram, "not a file: " + notAFile);
 
     EmailUploader uploader(email, options.attempts, out, err);
     uploader.Start();

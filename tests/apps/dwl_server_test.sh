@@ -28,6 +28,9 @@ expect_usage_error '^dwl server: --port:.*70000' "$dwl" server --port 70000
 expect_usage_error '^dwl server: --max-size: needs a value' "$dwl" server --max-size
 expect_usage_error '^dwl upload: FILE is required' "$dwl" upload --to a@example.org
 expect_usage_error '^dwl upload: --attempts' "$dwl" upload --attempts 0 "$work"
+# Paths are checked before anything else: no password asked for, no connection.
+expect_exit 1 "^dwl upload: no such file: $work/missing.bin\$" "$dwl" upload --host 127.0.0.1 --port 1 --user x "$work/missing.bin" < /dev/null
+expect_exit 1 "^dwl upload: not a file but a folder: $work\$" "$dwl" upload --host 127.0.0.1 --port 1 --user x "$work" < /dev/null
 
 start_server() {
   start_dwl_server "$dwl" "$work/store" --user alice --password secret --max-size 10000000 || fail "no server"
