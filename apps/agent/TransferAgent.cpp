@@ -162,13 +162,14 @@ void TransferAgent::StartAttachment(EmailAttachment& objAttachment) {
   objAttachment.NoteUploadStart();
   SaveProgress();
   fileBase_ = client_.getBytesTransferred();
+  display_.FinishFile();  // the file before: the server answered its end
   display_.StartFile(objAttachment.get_Filename(), objAttachment.get_Size(),
                      static_cast<double>(client_.getFilePosition()));
 }
 
 void TransferAgent::AttachmentFinished(EmailAttachment& objAttachment) {
   attempts_.FileFinished(objAttachment.get_ID());
-  display_.FinishFile();
+  display_.AllSent();
 }
 
 void TransferAgent::BytesTransferred(double dblBytes) {
@@ -176,6 +177,7 @@ void TransferAgent::BytesTransferred(double dblBytes) {
 }
 
 void TransferAgent::EmailFinished(double dblValue, std::int32_t lngValue) {
+  display_.FinishFile();
   // The server counts its megabytes in units of 2^20 bytes.
   const std::string figures = terminal::SizeText(dblValue * 1048576) + " in " + terminal::Counted(lngValue, "file");
   Log("uploaded " + current_->get_ID() + ": " + figures);

@@ -107,6 +107,7 @@ void ProgressDisplay::StartFile(const std::string& name, double size, double hel
   held_ = std::clamp(held, 0.0, size);
   sent_ = 0;
   fileOpen_ = true;
+  allSent_ = false;
   started_ = std::chrono::steady_clock::now();
   if (held_ > 0) {
     char percent[16];
@@ -127,10 +128,18 @@ void ProgressDisplay::Update(double sent) {
   barShown_ = true;
 }
 
+void ProgressDisplay::AllSent() {
+  if (!fileOpen_) return;
+  Update(size_ - held_);
+  allSent_ = true;
+}
+
 void ProgressDisplay::FinishFile() {
+  if (!fileOpen_ || !allSent_) return;
   const double seconds = SecondsSince(started_);
   const double sent = std::max(0.0, size_ - held_);
   fileOpen_ = false;
+  allSent_ = false;
   std::string line = "sent " + name_ + ": " + SizeText(sent);
   if (held_ > 0) line += " (the server held " + SizeText(held_) + ")";
   char time[32];

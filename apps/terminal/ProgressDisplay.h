@@ -29,7 +29,11 @@ class ProgressDisplay {
   void StartFile(const std::string& name, double size, double held = 0);
   // The file's bytes sent so far on this attempt, beyond those held.
   void Update(double sent);
-  // The file is out: what was really sent, in how long, at what rate.
+  // The file's last byte went out; the server has yet to confirm it.
+  void AllSent();
+  // The server has the file whose bytes all went out: a line with what was
+  // really sent, in how long, at what rate (timed until now, since bytes on
+  // their way in the system's buffers are not there yet). Nothing otherwise.
   void FinishFile();
   // Where the file under way stands: "big.bin 49 %"; nullopt when none is.
   std::optional<std::string> FileState() const;
@@ -48,6 +52,7 @@ class ProgressDisplay {
   std::function<std::size_t()> width_;
   bool barShown_ = false;
   bool fileOpen_ = false;
+  bool allSent_ = false;
   std::string name_;
   double size_ = 0;
   double held_ = 0;

@@ -70,6 +70,11 @@ TEST(ProgressDisplayTest, AResumedFileStartsWhereTheServerStoodAndTheSummaryCoun
   EXPECT_NE(out.str().find("50 %"), std::string::npos) << out.str();
   out.str("");
   display.FinishFile();
+  EXPECT_EQ(out.str(), "") << "the summary waits for the last byte";
+  display.AllSent();
+  EXPECT_NE(out.str().find("100 %"), std::string::npos) << out.str();
+  out.str("");
+  display.FinishFile();
   EXPECT_EQ(out.str().rfind("\r\033[Ksent big?[2J.bin: 51.0 MiB (the server held 49.0 MiB) in ", 0), 0u) << out.str();
   EXPECT_EQ(display.FileState(), std::nullopt);
 }
