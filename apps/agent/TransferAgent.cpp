@@ -144,6 +144,7 @@ void TransferAgent::StartChangedFilesAfresh() {
 
 void TransferAgent::ConnectedToServer(const std::string&) {
   link_ = Link::LoggedIn;
+  refusedLogins_ = 0;
   if (current_) {
     Send();
   } else {
@@ -200,10 +201,27 @@ void TransferAgent::EmailIsTooLarge() {
   // The client says QUIT; the next e-mail goes on a new connection.
 }
 
+std::string TransferAgent::LoginRefused() {
+  const auto settings = AppSettings::Instance();
+  return "login refused for '" + Printable(settings->getUsername(), 100) + "' at " +
+         Printable(settings->getRemoteServerAddress(), 200) + ":" +
+         std::to_string(static_cast<std::uint16_t>(settings->getRemoteServerPort())) +
+         ": set the account with 'dwl config set-account'";
+}
+
 void TransferAgent::ErrorOccured(const std::string& strMessage) {
-  lastProblem_ = OneLine(strMessage);
-  display_.Message(lastProblem_);
+  // Still connected before the login: the server refused the account.
+  const bool refused = link_ == Link::Connecting && socket_->State() == SocketState::Connected;
+  lastProblem_ = refused ? LoginRefused() : OneLine(strMessage);
   Log(lastProblem_);
+  if (!refused || ++refusedLogins_ == 1) display_.Message(lastProblem_);
+  if (refused && options_.once && refusedLogins_ > 1) {
+    // The same account would be refused again and again: the user has to mend it.
+    display_.Message("the login was refused again: leaving; the queued e-mails stay");
+    failed_ = true;
+    Stop();
+    return;
+  }
   if (socket_->State() == SocketState::Connected) {
     // A refused login, or an upload the client ended on a reply it cannot
     // go on with: close, wait, try again.

@@ -50,6 +50,8 @@ class TransferAgent : private ServerCommunicatorEvents {
   // Starts the work; then the owner runs the event loop until Done().
   void Start();
   bool Done() const { return done_; }
+  // It left with e-mails still queued that it could not send (-o only).
+  bool Failed() const { return failed_; }
   // An e-mail is under way (or waits to be tried again): stopping interrupts it.
   bool Busy() const { return current_ != nullptr; }
   // Ends the work at the next step (Ctrl-C): the connection closes, queue
@@ -82,6 +84,8 @@ class TransferAgent : private ServerCommunicatorEvents {
   // of the old content must not be completed with the new.
   void StartChangedFilesAfresh();
   void GiveUp(const std::string& why);
+  // What a refused login tells the user: whose, where, and the fix.
+  static std::string LoginRefused();
   // Tells the files of the current e-mail that are gone; false when none is
   // left and the e-mail went to Failed.
   bool TellMissingFiles();
@@ -112,6 +116,9 @@ class TransferAgent : private ServerCommunicatorEvents {
   double fileBase_ = 0;  // bytes counted on this connection when the file began
   std::int64_t fileBytesBefore_ = 0;  // file bytes sent on this connection before this e-mail
   bool done_ = false;
+  bool failed_ = false;
+  // Logins refused in a row: the first is told with its fix, a second ends a -o run.
+  int refusedLogins_ = 0;
 };
 
 }  // namespace dwl::agent

@@ -111,6 +111,7 @@ int main(int argc, char** argv) {
           dwl::ThePlatform().eventLoop->RunUntil([&] { return agent.Done() || g_stop != 0; },
                                                  std::chrono::milliseconds(500));
         }
+        if (agent.Failed()) code = 1;
       }
     } catch (const dwl::Error& failure) {
       std::cerr << "TransferAgent: " << failure.Description() << "\n";
