@@ -215,7 +215,18 @@ class Session : public ServerCommunicatorEvents {
     if (std::exchange(socket_.failedSends, 0) > 0) broken_ = true;  // a lost send leaves a gap; the socket's events tell
     const std::vector<bool> asText = socket_.asText;
     const std::vector<std::string> sent = socket_.TakeSent();
-    for (std::size_t i = 0; i < sent.size(); ++i) asText[i] ? CheckLine(sent[i]) : CheckBytes(sent[i]);
+    for (std::size_t i = 0; i < sent.size(); ++i) asText[i] ? CheckLines(sent[i]) : CheckBytes(sent[i]);
+  }
+
+  // A command sent ahead shares its predecessor's send: each line on its own.
+  void CheckLines(const std::string& text) {
+    std::size_t at = 0;
+    do {
+      const std::size_t end = text.find("\r\n", at);
+      const std::size_t next = end == std::string::npos ? text.size() : end + 2;
+      CheckLine(text.substr(at, next - at));
+      at = next;
+    } while (at < text.size());
   }
 
   void CheckLine(const std::string& line) {

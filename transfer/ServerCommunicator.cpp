@@ -131,6 +131,10 @@ void ServerCommunicator::ConnectToServer() {
   replies_.Clear();
   quitSent_ = false;
   quitAnswered_ = false;
+  quitHandedOver_ = false;
+  pipelining_ = false;
+  ahead_.reset();
+  owed_.clear();
   replyDue_ = false;
   unexpectedReplies_ = 0;
   ++ends_;
@@ -153,6 +157,8 @@ void ServerCommunicator::CancelTransfer() {
   cancelling_ = true;
   ++ends_;
   quitAnswered_ = false;
+  ahead_.reset();
+  owed_.clear();
   bool closed = false;
   Ignoring([&] {
     if (Connected()) {
@@ -172,6 +178,7 @@ void ServerCommunicator::CancelTransfer() {
 void ServerCommunicator::Disconnect() {
   state_ = kDisconnecting;
   ++ends_;
+  AbandonAhead();
   m_objBytesTransferredUpdate.StopTimer();
   if (Connected() && !quitSent_) {
     quitSent_ = true;
@@ -201,7 +208,13 @@ void ServerCommunicator::OnDataArrival(std::size_t) {
     }
     if (ends_ != ends) {
       // The reply ended the connection or the upload (or the owner did, or
-      // reconnected): the lines that came with it belong to nothing now.
+      // reconnected): the lines that came with it belong to nothing now,
+      // but for replies still owed to commands sent ahead, which come first.
+      while (!owed_.empty()) {
+        const std::optional<std::string> reply = replies_.NextLine();
+        if (!reply) break;
+        HandleReply(*reply);
+      }
       replies_.Clear();
     } else if (replies_.TooLong()) {
       replies_.Clear();
@@ -272,11 +285,14 @@ void ServerCommunicator::Refused(const std::string& reply) {
 
 bool ServerCommunicator::HandleReply(const std::string& reply) {
   Log("clientstatus=" + std::to_string(state_) + "\t receiveddata: " + Quoted(reply));
-  if (!reply.empty() && reply.front() == '0' && state_ != kAwaitingAttachmentReply &&
+  // An owed reply is told apart as in the state that would have handled it.
+  const std::int32_t awaiting = owed_.empty() ? state_ : owed_.front().state;
+  if (!reply.empty() && reply.front() == '0' && awaiting != kAwaitingAttachmentReply &&
       reply.find("411") == std::string::npos) {
     UnexpectedReply();
     return false;
   }
+  if (SkipOwedReply(reply)) return true;
   if (!ExpectsReply()) {
     UnexpectedReply();
     return true;
@@ -294,15 +310,23 @@ bool ServerCommunicator::HandleReply(const std::string& reply) {
 
 void ServerCommunicator::ProcessReply(const std::string& reply, const std::string& code) {
   switch (state_) {
-    case kAwaitingGreeting:
+    case kAwaitingGreeting: {
       m_objTimeOut.Reset();
       state_ = kAwaitingHeloReply;
-      SendOrFail(protocol::CommandLine("HELO", {std::to_string(settings_->getNumericVersion())}));
+      pipelining_ = protocol::OffersPipelining(reply);
+      std::string lines = protocol::CommandLine("HELO", {std::to_string(settings_->getNumericVersion())});
+      if (pipelining_) {
+        // The answer to HELO changes nothing: LOGN need not wait for it.
+        ahead_ = SentAhead{"LOGN", kAwaitingLoginReply};
+        lines += LoginCommand();
+      }
+      SendOrFail(lines);
       break;
+    }
     case kAwaitingHeloReply:
       m_objTimeOut.Reset();
       state_ = kAwaitingLoginReply;
-      SendOrFail(protocol::CommandLine("LOGN", {settings_->getUsername(), settings_->getPassword()}));
+      if (!TakeAhead(kAwaitingLoginReply)) SendOrFail(LoginCommand());
       break;
     case kAwaitingLoginReply: ProcessLoginReply(reply, code); break;
     case kReady: ProcessReadyReply(reply, code); break;
@@ -373,6 +397,8 @@ void ServerCommunicator::ProcessQuitReply() {
 
 void ServerCommunicator::OnSendComplete() {
   Entry("SendComplete", [this] {
+    // Every send so far has reached the system, QUIT too if it went out.
+    if (quitSent_) quitHandedOver_ = true;
     if (state_ == kSendingAttachmentData) SendAttachmentData("0");
     if (state_ == kSendingBodyLines) SendBody("360");
   });
@@ -387,6 +413,8 @@ void ServerCommunicator::OnClose() {
     m_objBytesTransferredUpdate.StopTimer();
     file_.Close();
     quitAnswered_ = false;
+    ahead_.reset();
+    owed_.clear();
     state_ = kAwaitingGreeting;
     ++ends_;
     Events().DisconnectedFromServer();
@@ -405,6 +433,8 @@ void ServerCommunicator::ProcessConnectionError(int number) {
   m_objTimeOut.StopTimer();
   m_objBytesTransferredUpdate.StopTimer();
   quitAnswered_ = false;
+  ahead_.reset();
+  owed_.clear();
   ++ends_;
   if (number != wsk::kConnectionAborted) {
     // The settings keep the port in 16 bits; ports above 32767 come back whole.
@@ -442,10 +472,46 @@ void ServerCommunicator::SendEmail(std::shared_ptr<Email> email) {
   replyDue_ = true;
   Ignoring([this] { m_objTimeOut.StartTimer(); });
   Email& message = *currentMessage_;
-  SendIgnoringErrors(protocol::CommandLine(message.get_CreatedOnServer() ? "RESM" : "NEWM",
-                                           {message.get_ID(), protocol::SizeText(message.Size()),
-                                            message.get_EmailSource()}));
+  std::string lines = protocol::CommandLine(message.get_CreatedOnServer() ? "RESM" : "NEWM",
+                                            {message.get_ID(), protocol::SizeText(message.Size()),
+                                             message.get_EmailSource()});
+  // The first file goes ahead only as it is: a changed one stops the upload
+  // before it is announced (StartSendingAttachment).
+  if (pipelining_ && message.NumberOfAttachments() > 0 && !message.get_attachments()[0]->FileSizeHasChanged()) {
+    const std::string announcement = AttachmentCommand(*message.get_attachments()[0]);
+    ahead_ = SentAhead{announcement.substr(0, 4), kAwaitingAttachmentReply};
+    lines += announcement;
+  }
+  SendIgnoringErrors(lines);
   Log("Finished ServerCommunicator.SendEmail()");
+}
+
+std::string ServerCommunicator::LoginCommand() const {
+  return protocol::CommandLine("LOGN", {settings_->getUsername(), settings_->getPassword()});
+}
+
+std::string ServerCommunicator::AttachmentCommand(const EmailAttachment& attachment) {
+  if (!attachment.get_ID().empty()) return protocol::CommandLine("RESA", {attachment.get_ID(), "0"});
+  return protocol::CommandLine("NEWA", {attachment.get_Filename(), "0"});
+}
+
+bool ServerCommunicator::TakeAhead(std::int32_t awaited) {
+  if (!ahead_ || ahead_->state != awaited) return false;
+  ahead_.reset();
+  return true;
+}
+
+void ServerCommunicator::AbandonAhead() {
+  if (!ahead_) return;
+  owed_.push_back(*ahead_);
+  ahead_.reset();
+}
+
+bool ServerCommunicator::SkipOwedReply(const std::string& reply) {
+  if (owed_.empty()) return false;
+  log_->AddMessage("ServerCommunicator: skipped the late reply to " + owed_.front().word + ": " + Quoted(reply));
+  owed_.pop_front();
+  return true;
 }
 
 void ServerCommunicator::StartSendingAttachment() {
@@ -460,16 +526,15 @@ void ServerCommunicator::StartSendingAttachment() {
     if (attachmentIndex_ < currentMessage_->NumberOfAttachments()) {
       currentAttachment_ = currentMessage_->get_attachments()[static_cast<std::size_t>(attachmentIndex_)];
       state_ = kAwaitingAttachmentReply;
-      if (currentAttachment_->FileSizeHasChanged()) {
+      if (TakeAhead(kAwaitingAttachmentReply)) {
+        // Announced together with the e-mail: its reply comes next.
+      } else if (currentAttachment_->FileSizeHasChanged()) {
         Log("ServerCommunicator.StartSendingAttachment(): the size of " +
             currentAttachment_->get_FilePath() + " has changed");
         Disconnect();
         return;
-      }
-      if (!currentAttachment_->get_ID().empty()) {
-        SendIgnoringErrors(protocol::CommandLine("RESA", {currentAttachment_->get_ID(), "0"}));
       } else {
-        SendIgnoringErrors(protocol::CommandLine("NEWA", {currentAttachment_->get_Filename(), "0"}));
+        SendIgnoringErrors(AttachmentCommand(*currentAttachment_));
       }
     } else {
       state_ = kAwaitingSubjectReply;

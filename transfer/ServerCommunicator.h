@@ -23,12 +23,22 @@
 // AttachmentSender. A failure inside a socket event or a timer tick is logged
 // at a TolerantRun checkpoint ("ServerCommunicator.<entry>:NN:...").
 //
+// A command waits for the answer to the one before, unless the server's
+// greeting offers PIPELINING: then HELO and LOGN go out together, and so do
+// NEWM (RESM) and the first file's NEWA (RESA) when that file is unchanged.
+// Nothing else goes ahead: a refused SUBJ, PASS, RECP or BODY must stop the
+// upload before a FINM already sent could deliver the e-mail. A command
+// sent ahead whose step the conversation leaves (QUIT after a refusal) still
+// owes its reply, which is skipped and logged when it comes, not taken for
+// the answer to a later one.
+//
 // Single-threaded and never blocking: every step runs in an owner call, a
 // socket event or a timer tick. Events are raised synchronously; a handler
 // may call back into the object but must not destroy it.
 #pragma once
 
 #include <cstdint>
+#include <deque>
 #include <memory>
 #include <optional>
 #include <string>
@@ -109,6 +119,9 @@ class ServerCommunicator : private TcpSocketEvents {
   void Disconnect();
 
   std::int32_t ProtocolState() const { return state_; }
+  // QUIT went out on this connection and its send completed: the system
+  // holds it, so the owner may close the socket without losing it.
+  bool QuitHandedOver() const { return quitHandedOver_; }
   // The progress figure: file bytes counted on this connection.
   double getBytesTransferred() const { return static_cast<double>(file_.BytesTransferred()); }
   // File bytes sent on this connection beyond what the server held already
@@ -142,6 +155,21 @@ class ServerCommunicator : private TcpSocketEvents {
   void Refused(const std::string& reply);
   // The reply as the log and messages show it.
   static std::string Quoted(const std::string& reply);
+  // A command sent ahead of the answer to the one before, and the state in
+  // which its reply is handled.
+  struct SentAhead {
+    std::string word;
+    std::int32_t state;
+  };
+  // Whether the command whose reply `awaited` handles was sent ahead; it is
+  // then no longer ahead.
+  bool TakeAhead(std::int32_t awaited);
+  // The conversation left the step of the command ahead: its reply is owed.
+  void AbandonAhead();
+  // Skips `reply` if it is owed to a command sent ahead; false otherwise.
+  bool SkipOwedReply(const std::string& reply);
+  std::string LoginCommand() const;
+  static std::string AttachmentCommand(const EmailAttachment& attachment);
   void StartSendingAttachment();
   void SendAttachmentData(const std::string& reply);
   bool OpenAttachment(const std::string& reply, const std::string& code);
@@ -191,6 +219,13 @@ class ServerCommunicator : private TcpSocketEvents {
   // QUIT went out on this connection; its answer came (only the close may follow).
   bool quitSent_ = false;
   bool quitAnswered_ = false;
+  bool quitHandedOver_ = false;
+  // The greeting offered PIPELINING.
+  bool pipelining_ = false;
+  // At most one command is ahead at a time; its reply may become owed, at
+  // most once per e-mail the owner starts.
+  std::optional<SentAhead> ahead_;
+  std::deque<SentAhead> owed_;
   // In kReady: the answer to NEWM or RESM, or to a file's end, is due.
   bool replyDue_ = false;
   std::int32_t unexpectedReplies_ = 0;

@@ -69,6 +69,10 @@ std::string LastWord(std::string_view reply) {
   return std::string(blank == std::string_view::npos ? reply : reply.substr(blank + 1));
 }
 
+bool OffersPipelining(std::string_view greeting) {
+  return ReplyCode(greeting) == "220" && LastWord(TrimBlanks(WithoutLineEnd(greeting))) == "PIPELINING";
+}
+
 std::string_view WithoutLineEnd(std::string_view text) {
   if (text.size() >= 2 && text.substr(text.size() - 2) == kLineEnd) text.remove_suffix(2);
   return text;

@@ -41,6 +41,9 @@ bool IsRefusal(std::string_view reply);
 // The text after the reply's last blank, or the whole reply without one; a
 // line end stays part of it.
 std::string LastWord(std::string_view reply);
+// Whether a greeting lets the client send a command before the answer to
+// the one before: a 220 line whose last word is "PIPELINING".
+bool OffersPipelining(std::string_view greeting);
 // `text` without its trailing CR LF, if any.
 std::string_view WithoutLineEnd(std::string_view text);
 

@@ -48,9 +48,9 @@ void EmailUploader::Connect() {
 
 bool EmailUploader::Done() const {
   if (failed_) return true;
-  // After the last reply the client said QUIT; wait for the server to answer it.
-  return finished_ && (client_.ProtocolState() != ServerCommunicator::kDisconnecting ||
-                       socket_->State() != SocketState::Connected);
+  // After the last reply the client said QUIT: once the system holds it the
+  // server gets it, whether or not we wait for its answer.
+  return finished_ && (client_.QuitHandedOver() || socket_->State() != SocketState::Connected);
 }
 
 void EmailUploader::ConnectedToServer(const std::string&) {

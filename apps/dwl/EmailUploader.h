@@ -25,7 +25,8 @@ class EmailUploader : private ServerCommunicatorEvents {
   ~EmailUploader() override;
 
   void Start();
-  // The e-mail is complete and the connection ended, or the upload failed.
+  // The e-mail is complete and QUIT handed to the system (or the connection
+  // ended), or the upload failed. Closing the socket then loses nothing.
   bool Done() const;
   bool Succeeded() const { return finished_; }
   // Why the upload failed, on one line.

@@ -46,6 +46,8 @@ TEST_F(EmailUploaderTest, ConnectsAgainAfterACutAndFinishes) {
   ASSERT_TRUE(Run(uploader)) << err.str();
   EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure() << "\n" << err.str();
   EXPECT_NE(err.str().find("connecting again (1 of 1)"), std::string::npos) << err.str();
+  // The upload ends once QUIT is on its way; the server takes it a moment later.
+  loop.RunUntil([&] { return server->Transcript().back() == "QUIT"; }, 30s);
   EXPECT_EQ(server->Transcript(), (std::vector<std::string>{"HELO", "LOGN", "NEWM", "NEWA", "HELO", "LOGN",
                                                             "NEWM", "RESA", "FINA", "SUBJ", "FINM", "QUIT"}));
   EXPECT_TRUE(Stored(email->get_attachments()[0]) == bytes);
@@ -78,6 +80,34 @@ TEST_F(EmailUploaderTest, NoServerFailsAfterTheAttempts) {
   EXPECT_FALSE(unanswered.Succeeded());
   EXPECT_NE(unanswered.Failure().find("(wsk: 10061)"), std::string::npos) << unanswered.Failure();
   EXPECT_NE(err.str().find("connecting again (2 of 2)"), std::string::npos) << err.str();
+}
+
+// On test time no time-out runs out by itself: waiting for an answer that
+// never comes would never end.
+class EmailUploaderOnTestTimeTest : public testing::LoopbackServerFixture {};
+
+TEST_F(EmailUploaderOnTestTimeTest, EndsOnceQuitIsHandedOverWithoutWaitingForItsAnswer) {
+  options.script = [](const std::string& word, int) -> std::optional<std::string> {
+    if (word == "QUIT") return "";  // no answer, no close
+    return std::nullopt;
+  };
+  options.quietTime = 20ms;
+  StartServer();
+  const std::string bytes = RandomBytes(5000, 3);
+  auto email = EmailWith("Q-1", {bytes});
+  std::ostringstream out;
+  std::ostringstream err;
+  {
+    cli::EmailUploader uploader(email, 1, out, err);
+    uploader.Start();
+    ASSERT_TRUE(platform.eventLoop.RunUntil([&] { return uploader.Done(); }, 20s)) << err.str();
+    EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure();
+  }  // its socket closes, as when `dwl upload` ends
+  const auto& words = server->Transcript();
+  ASSERT_TRUE(platform.eventLoop.RunUntil([&] { return !words.empty() && words.back() == "QUIT"; }, 20s))
+      << "the server gets QUIT all the same";
+  EXPECT_EQ(words, (std::vector<std::string>{"HELO", "LOGN", "NEWM", "NEWA", "FINA", "SUBJ", "FINM", "QUIT"}));
+  EXPECT_TRUE(Stored(email->get_attachments()[0]) == bytes);
 }
 
 }  // namespace

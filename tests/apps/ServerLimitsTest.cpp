@@ -150,9 +150,28 @@ TEST_F(ServerLimitsTest, RepliesTheClientDoesNotReadStopTheReadingUntilTheyDrain
 
   client->Read();
   ASSERT_TRUE(RunUntil([&] { return client->lines == commands + 1; }, 60s));
-  std::string expected = "220 Dropwell transfer server ready\r\n";
+  std::string expected = "220 Dropwell transfer server ready PIPELINING\r\n";
   for (std::size_t i = 0; i < commands; ++i) expected += "530 Please log in\r\n";
   EXPECT_TRUE(client->received == expected) << "a reply lost, doubled or out of order";
+}
+
+// A client that offers no time between commands: each reply in order, and
+// a NEWA sent with a refused NEWM finds no e-mail, not even the one before.
+TEST_F(ServerLimitsTest, CommandsSentAheadAreAnsweredInOrder) {
+  options.maxSize = 1000;
+  StartServer();
+  auto client = Connect();
+  EXPECT_EQ(client->Line(0), "220 Dropwell transfer server ready PIPELINING");
+  const std::vector<std::string> replies =
+      Say(*client, {"HELO 1", "LOGN alice, secret", "NEWM P-1, 3, 1", "NEWA a.bin, 0"}, 4);
+  ASSERT_EQ(Codes(replies), (std::vector<std::string>{"250", "210", "310", "410"}));
+  client->Send(kZeroBlock + "abc" + std::string(protocol::kEndOfFileMarker));
+  EXPECT_EQ(Codes(Say(*client, {}, 1)), std::vector<std::string>{"250"});
+  const std::optional<std::string> id = protocol::AttachmentId(replies[3]);
+  ASSERT_TRUE(id);
+  EXPECT_EQ(testing::ReadBytes(server->Store().AttachmentPath(*id)), "abc");
+  EXPECT_EQ(Codes(Say(*client, {"NEWM P-2, lots, 1", "NEWA b.bin, 0", "NEWM P-3, 5000, 1", "NEWA c.bin, 0", "QUIT"}, 5)),
+            (std::vector<std::string>{"501", "503", "320", "503", "221"}));
 }
 
 struct LimitCase {

@@ -159,6 +159,32 @@ TEST_F(TransferServerTest, ServesSeveralConnectionsAtOnce) {
   EXPECT_TRUE(Stored(two->get_attachments()[0]) == RandomBytes(3 * 1048576, 7));
 }
 
+// The server offers it: LOGN and the first NEWA reach it before the client
+// has the answers to HELO and NEWM; every other command waits for its turn.
+TEST_F(TransferServerTest, LognAndTheFirstNewaGoAheadAndAreServedInOrder) {
+  Client c;
+  std::vector<std::pair<std::string, std::int32_t>> taken;  // each command, and the client's state then
+  options.script = [&](const std::string& word, int) -> std::optional<std::string> {
+    taken.emplace_back(word, c.client.ProtocolState());
+    return std::nullopt;
+  };
+  StartServer();
+  const std::string big = RandomBytes(300000, 8);
+  auto email = EmailWith("AHEAD", {big, "second"});
+  Connect(c);
+  Upload(c, email);
+  ASSERT_TRUE(c.owner.finished) << ::testing::PrintToString(c.owner.seen);
+  using S = ServerCommunicator;
+  EXPECT_EQ(taken, (std::vector<std::pair<std::string, std::int32_t>>{
+                       {"HELO", S::kAwaitingHeloReply}, {"LOGN", S::kAwaitingHeloReply},
+                       {"NEWM", S::kReady}, {"NEWA", S::kReady},
+                       {"NEWA", S::kAwaitingAttachmentReply}, {"SUBJ", S::kAwaitingSubjectReply},
+                       {"FINM", S::kAwaitingFinishReply}}));
+  EXPECT_TRUE(Stored(email->get_attachments()[0]) == big);
+  EXPECT_EQ(Stored(email->get_attachments()[1]), "second");
+  server.reset();  // before what its script holds
+}
+
 TEST_F(TransferServerTest, BodyLinesThatLookLikeCommandsArriveAsBodyLines) {
   StartServer();
   auto email = EmailWith("BODY", {});

@@ -484,6 +484,148 @@ TEST_F(ServerCommunicatorTest, AfterQuitTheConnectionEndsOnceWithinTheReplyTimeO
   }
 }
 
+// --- Commands sent ahead of the answer to the one before, where the server offers it ---
+
+class PipeliningTest : public ServerCommunicatorTest {
+ protected:
+  PipeliningTest() {
+    settings->setUsername("alice");
+    settings->setPassword("secret");
+  }
+
+  static std::string Helo() { return "HELO " + std::to_string(AppSettings::Instance()->getNumericVersion()) + "\r\n"; }
+  static std::string Logn() { return "LOGN alice, secret\r\n"; }
+
+  // Connected, logged in on a greeting that offers it, sends and events taken.
+  void LogInAhead() {
+    Greet();
+    ASSERT_EQ(Reply(kOffer), Lines{Helo() + Logn()});
+    socket.Receive("250 Hello\r\n210 Welcome 17\r\n");
+    ASSERT_EQ(client.ProtocolState(), ServerCommunicator::kReady);
+    events.Take();
+  }
+
+  const std::string kOffer = "220 Dropwell transfer server ready PIPELINING\r\n";
+};
+
+// One upload of an e-mail with one file, step by step: what goes out on the
+// greeting, each reply, SendEmail and the completed sends.
+TEST_F(PipeliningTest, OnlyLognAndTheFirstFileGoAheadAndOnlyWhereOffered) {
+  const std::vector<Lines> strict{{Helo()}, {Logn()}, {}, {"NEWM 4711, 1, 0\r\n"}, {"NEWA one.bin, 0\r\n"},
+                                  {kZeroBlock, "x", kFina}, {}, {"SUBJ Plans\r\n"}, {"FINM\r\n"}, {}};
+  const std::vector<Lines> ahead{{Helo() + Logn()}, {}, {}, {"NEWM 4711, 1, 0\r\nNEWA one.bin, 0\r\n"}, {},
+                                 {kZeroBlock, "x", kFina}, {}, {"SUBJ Plans\r\n"}, {"FINM\r\n"}, {}};
+  for (const auto& [greeting, expected] : std::vector<std::pair<std::string, std::vector<Lines>>>{
+           {"220 Dropwell transfer server ready\r\n", strict}, {kOffer, ahead}}) {
+    SCOPED_TRACE(greeting);
+    Greet();
+    std::vector<Lines> steps{Reply(greeting), Reply("250 Hello\r\n"), Reply("210 Welcome 17\r\n")};
+    client.SendEmail(Message({File("one.bin", "x")}));
+    steps.push_back(socket.TakeSent());
+    for (const std::string reply : {"310 E-mail accepted 4711", "410 Attachment created: A1", "", "250 File stored",
+                                    "330 Subject stored", "250 1, 1"}) {
+      steps.push_back(reply.empty() ? Complete() : Reply(reply + "\r\n"));
+    }
+    EXPECT_EQ(steps, expected);
+    EXPECT_EQ(events.Take(), (Lines{"ConnectedToServer(17\r\n)", "EmailReady(4711\r\n)", "StartAttachment(one.bin)",
+                                    "AttachmentFinished(one.bin)", "EmailFinished(1, 1)"}));
+  }
+}
+
+TEST_F(PipeliningTest, OnlyAnUnchangedFirstFileGoesAheadOfItsEmail) {
+  LogInAhead();
+  client.SendEmail(Message({}));
+  EXPECT_EQ(socket.TakeSent(), Lines{"NEWM 4711, 0, 0\r\n"});
+  EXPECT_EQ(Reply("310 E-mail accepted 4711\r\n"), Lines{"SUBJ Plans\r\n"});
+
+  LogInAhead();
+  auto file = File("grows.bin", "abc");
+  auto email = Message({file});
+  email->Size();  // the size the record holds
+  testing::WriteBytes(file->get_FilePath(), "abcd");
+  client.SendEmail(email);
+  EXPECT_EQ(socket.TakeSent(), Lines{"NEWM 4711, 3, 0\r\n"});
+  EXPECT_EQ(Reply("310 E-mail accepted 4711\r\n"), Lines{"QUIT\r\n"}) << "stopped before it is announced";
+}
+
+TEST_F(PipeliningTest, AResumedEmailAndFileGoTogetherAndResumeWhereTheServerStopped) {
+  const std::string bytes = Pattern(3000);
+  auto file = File("a.bin", bytes);
+  file->set_ID("A1");
+  auto email = Message({file});
+  email->set_CreatedOnServer(true);
+  LogInAhead();
+  client.SendEmail(email);
+  EXPECT_EQ(socket.TakeSent(), Lines{"RESM 4711, 3000, 0\r\nRESA A1, 0\r\n"});
+  EXPECT_TRUE(Reply("310 E-mail accepted 4711\r\n").empty());
+  const Lines sent = Reply("430 Attachment resumed at 1000\r\n");
+  ASSERT_GE(sent.size(), 2u);
+  EXPECT_EQ(sent[0], kZeroBlock);
+  EXPECT_EQ(sent[1], bytes.substr(1000, sent[1].size())) << "from where the server stopped";
+  const Lines seen = events.Take();
+  ASSERT_GE(seen.size(), 2u);
+  EXPECT_EQ(Lines(seen.begin(), seen.begin() + 2), (Lines{"EmailReady(4711\r\n)", "StartAttachment(a.bin)"}));
+}
+
+// The server answers NEWM with an end, and then the NEWA that went with it:
+// alone, or in the same read.
+TEST_F(PipeliningTest, AReplyOwedToAFileAnnouncedAheadIsSkippedNotTakenForTheAnswerToQuit) {
+  for (const std::string answer : {"552 Too much", "320 Too large"}) {
+    for (const bool together : {false, true}) {
+      SCOPED_TRACE(answer + (together ? ", together" : ", alone"));
+      LogInAhead();
+      client.SendEmail(Message({File("a.bin", "abc")}));
+      socket.TakeSent();
+      const std::size_t before = LogSoFar().size();
+      const std::string owed = "503 No e-mail under way\r\n";
+      EXPECT_EQ(Reply(answer + "\r\n" + (together ? owed : "")), Lines{"QUIT\r\n"});
+      if (!together) {
+        EXPECT_TRUE(Reply(owed).empty());
+      }
+      EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kDisconnecting) << "QUIT is still unanswered";
+      EXPECT_NE(LogSoFar().find("skipped the late reply to NEWA: 503 No e-mail under way", before), std::string::npos);
+      EXPECT_TRUE(Reply("221 Bye\r\n").empty());
+      EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kAwaitingGreeting) << "the answer to QUIT";
+      const Lines seen = events.Take();
+      ASSERT_EQ(seen.size(), 1u) << ::testing::PrintToString(seen);
+      EXPECT_EQ(seen[0].substr(0, 5), answer[0] == '3' ? "Email" : "Error");
+    }
+  }
+}
+
+TEST_F(PipeliningTest, ALoginRefusedWithLognAheadIsOneErrorAndNothingMore) {
+  for (const bool together : {false, true}) {
+    SCOPED_TRACE(together ? "together" : "alone");
+    Greet();
+    ASSERT_EQ(Reply(kOffer), Lines{Helo() + Logn()});
+    if (together) {
+      EXPECT_TRUE(Reply("250 Hello\r\n530 Login refused\r\n").empty());
+    } else {
+      EXPECT_TRUE(Reply("250 Hello\r\n").empty());
+      EXPECT_TRUE(Reply("530 Login refused\r\n").empty());
+    }
+    EXPECT_EQ(events.Take(), Lines{"ErrorOccured(Login information not correct. We are disconnected from server.)"});
+    EXPECT_EQ(client.ProtocolState(), ServerCommunicator::kAwaitingGreeting);
+    platform.AdvanceTime(30s);
+    EXPECT_TRUE(events.Take().empty());
+    EXPECT_TRUE(socket.TakeSent().empty());
+  }
+}
+
+TEST_F(ServerCommunicatorTest, QuitCountsAsHandedOverOnceItsSendCompleted) {
+  client.Disconnect();
+  socket.CompleteSends();
+  EXPECT_FALSE(client.QuitHandedOver()) << "not connected: no QUIT";
+  LogIn();
+  client.Disconnect();
+  EXPECT_EQ(socket.TakeSent(), Lines{"QUIT\r\n"});
+  EXPECT_FALSE(client.QuitHandedOver());
+  socket.CompleteSends();
+  EXPECT_TRUE(client.QuitHandedOver());
+  client.ConnectToServer();
+  EXPECT_FALSE(client.QuitHandedOver()) << "a new connection";
+}
+
 // --- What the server sends reaches the log and the user cleaned and cut ---
 
 TEST_F(ServerCommunicatorTest, RepliesReachTheLogAndMessagesCleanedAndCut) {

@@ -47,6 +47,16 @@ TEST(TransferProtocolTest, RepliesComeApartAtTheirColumns) {
   EXPECT_EQ(ResumeOffset("430 resumed\r\n"), std::nullopt) << "shorter than the prefix";
 }
 
+TEST(TransferProtocolTest, OnlyA220LineEndingInTheWordOffersPipelining) {
+  for (const std::string greeting : {"220 Dropwell transfer server ready PIPELINING\r\n", "220 PIPELINING", "220 ready PIPELINING  \r\n"}) {
+    EXPECT_TRUE(OffersPipelining(greeting)) << greeting;
+  }
+  for (const std::string greeting : {"220 Dropwell transfer server ready\r\n", "220 PIPELINING later\r\n", "220 NOPIPELINING\r\n",
+                                     "220 ready pipelining\r\n", "220PIPELINING\r\n", "250 ready PIPELINING\r\n", "22"}) {
+    EXPECT_FALSE(OffersPipelining(greeting)) << greeting;
+  }
+}
+
 TEST(TransferProtocolTest, FinishRepliesNeedTwoNumbersNeitherBelowZero) {
   EXPECT_TRUE(ParseFinishReply("250 0, 0\r\n") && ParseFinishReply("999 0,0"));
   for (const std::string reply : {"250 12.5\r\n", "250 twelve, 3\r\n", "250 12.5, 3 files\r\n", "250 12.5, 99999999999\r\n",

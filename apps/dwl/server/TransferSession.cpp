@@ -56,7 +56,8 @@ void TransferSession::Start() {
   const auto peer = socket_.remote_endpoint(error);
   server_.Report("connection " + std::to_string(number_) + " from " +
                  (error ? std::string("?") : peer.address().to_string() + ":" + std::to_string(peer.port())));
-  Reply("220 Dropwell transfer server ready");
+  // It takes commands before their predecessors are answered, in order.
+  Reply("220 Dropwell transfer server ready PIPELINING");
   RestartIdle();
   Resume();
 }
@@ -248,6 +249,9 @@ void TransferSession::RefuseLogin() {
 }
 
 void TransferSession::StartEmail(const protocol::Command& command) {
+  // A refused NEWM leaves no e-mail under way, so a NEWA sent with it is
+  // refused too rather than taken for an earlier e-mail.
+  email_.reset();
   if (command.fields.size() != 3 || !ServerStore::ValidId(command.fields[0])) {
     Reply("501 Expected: id, size, source");
     return;
@@ -258,7 +262,6 @@ void TransferSession::StartEmail(const protocol::Command& command) {
     return;
   }
   if (server_.Options().maxSize && *size > *server_.Options().maxSize) {
-    email_.reset();
     Reply("320 E-mail too large");
     return;
   }
