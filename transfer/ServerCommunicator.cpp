@@ -132,6 +132,7 @@ void ServerCommunicator::ConnectToServer() {
   quitSent_ = false;
   quitAnswered_ = false;
   quitHandedOver_ = false;
+  lastSocketError_.reset();
   pipelining_ = false;
   ahead_.reset();
   owed_.clear();
@@ -423,7 +424,8 @@ void ServerCommunicator::OnClose() {
 
 void ServerCommunicator::OnError(int number, const std::string& description) {
   TolerantRun run("ServerCommunicator.Socket_Error", LogFailure());
-  run.Fail(Error(number, "TcpSocket", description));
+  lastSocketError_ = Error(number, "TcpSocket", description);
+  run.Fail(*lastSocketError_);
   run.Checkpoint(1);
   run.Run([&] { ProcessConnectionError(number); });
   run.Checkpoint(2);

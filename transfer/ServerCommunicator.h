@@ -44,6 +44,7 @@
 #include <string>
 
 #include "mail/Email.h"
+#include "platform/Error.h"
 #include "platform/FileSystem.h"
 #include "platform/TcpSocket.h"
 #include "support/AppSettings.h"
@@ -119,6 +120,9 @@ class ServerCommunicator : private TcpSocketEvents {
   void Disconnect();
 
   std::int32_t ProtocolState() const { return state_; }
+  // The socket's failure that ended this connection, if one did (a refused
+  // connection, a name not found, a reset): for the owner's own words.
+  const std::optional<Error>& LastSocketError() const { return lastSocketError_; }
   // QUIT went out on this connection and its send completed: the system
   // holds it, so the owner may close the socket without losing it.
   bool QuitHandedOver() const { return quitHandedOver_; }
@@ -220,6 +224,7 @@ class ServerCommunicator : private TcpSocketEvents {
   bool quitSent_ = false;
   bool quitAnswered_ = false;
   bool quitHandedOver_ = false;
+  std::optional<Error> lastSocketError_;
   // The greeting offered PIPELINING.
   bool pipelining_ = false;
   // At most one command is ahead at a time; its reply may become owed, at

@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <vector>
 
+#include "apps/terminal/ConnectionText.h"
 #include "apps/terminal/SizeText.h"
 
 #include "mail/EmailQueue.h"
@@ -201,18 +202,10 @@ void TransferAgent::EmailIsTooLarge() {
   // The client says QUIT; the next e-mail goes on a new connection.
 }
 
-std::string TransferAgent::LoginRefused() {
-  const auto settings = AppSettings::Instance();
-  return "login refused for '" + Printable(settings->getUsername(), 100) + "' at " +
-         Printable(settings->getRemoteServerAddress(), 200) + ":" +
-         std::to_string(static_cast<std::uint16_t>(settings->getRemoteServerPort())) +
-         ": set the account with 'dwl config set-account'";
-}
-
 void TransferAgent::ErrorOccured(const std::string& strMessage) {
   // Still connected before the login: the server refused the account.
   const bool refused = link_ == Link::Connecting && socket_->State() == SocketState::Connected;
-  lastProblem_ = refused ? LoginRefused() : OneLine(strMessage);
+  lastProblem_ = terminal::ClientProblem(client_, strMessage, refused, link_ == Link::LoggedIn);
   Log(lastProblem_);
   if (!refused || ++refusedLogins_ == 1) display_.Message(lastProblem_);
   if (refused && options_.once && refusedLogins_ > 1) {

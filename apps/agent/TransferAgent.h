@@ -84,8 +84,6 @@ class TransferAgent : private ServerCommunicatorEvents {
   // of the old content must not be completed with the new.
   void StartChangedFilesAfresh();
   void GiveUp(const std::string& why);
-  // What a refused login tells the user: whose, where, and the fix.
-  static std::string LoginRefused();
   // Tells the files of the current e-mail that are gone; false when none is
   // left and the e-mail went to Failed.
   bool TellMissingFiles();

@@ -1,28 +1,18 @@
 #include "apps/dwl/EmailUploader.h"
 
-#include <cstdio>
-
+#include "apps/terminal/ConnectionText.h"
+#include "apps/terminal/SizeText.h"
 #include "platform/Platform.h"
 #include "support/LineBreaks.h"
 
 namespace dwl::cli {
 
-namespace {
-
-std::string Mebibytes(double bytes) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%.1f MiB", bytes / 1048576.0);
-  return text;
-}
-
-}  // namespace
-
 EmailUploader::EmailUploader(std::shared_ptr<Email> email, int attempts, std::ostream& out,
-                             std::ostream& err)
+                             terminal::ProgressDisplay& display)
     : email_(std::move(email)),
       attempts_(attempts),
       out_(out),
-      err_(err),
+      display_(display),
       socket_(ThePlatform().eventLoop->NewTcpSocket()) {
   client_.SetSocket(socket_.get());
   client_.SetEvents(this);
@@ -30,8 +20,8 @@ EmailUploader::EmailUploader(std::shared_ptr<Email> email, int attempts, std::os
   // Reconnecting from the loop, never from inside the communicator's events.
   retry_.TimeOut = [this] {
     retry_.StopTimer();
-    err_ << "connecting again (" << attempts_.FruitlessInARow() + 1 << " of "
-         << attempts_.MostFruitless() << ")\n";
+    display_.Message("connecting again (" + std::to_string(attempts_.FruitlessInARow() + 1) + " of " +
+                     std::to_string(attempts_.MostFruitless()) + ")");
     Connect();
   };
 }
@@ -56,51 +46,54 @@ bool EmailUploader::Done() const {
 void EmailUploader::ConnectedToServer(const std::string&) {
   loggedIn_ = true;
   for (const std::string& path : email_->StartChangedFilesAfresh()) {
-    err_ << path << " changed since its upload began: sending it afresh\n";
+    display_.Message(path + " changed since its upload began: sending it afresh");
   }
   client_.SendEmail(email_);
 }
 
-void EmailUploader::EmailReady(const std::string&) { attempts_.EmailAccepted(); }
+void EmailUploader::EmailReady(const std::string&) {
+  // A later connection, or a later run (UploadRecord), resumes it.
+  email_->set_CreatedOnServer(true);
+  attempts_.EmailAccepted();
+}
 
 void EmailUploader::DisconnectedFromServer() {
   if (!finished_ && !failed_) ConnectionOver();
 }
 
-void EmailUploader::EmailIsTooLarge() { Fail("the server refuses an e-mail of this size"); }
+void EmailUploader::EmailIsTooLarge() { Fail(kTooLarge); }
 
 void EmailUploader::EmailFinished(double dblValue, std::int32_t lngValue) {
   finished_ = true;
-  char text[64];
-  std::snprintf(text, sizeof text, "%.2f MB in %d file%s", dblValue, static_cast<int>(lngValue),
-                lngValue == 1 ? "" : "s");
-  out_ << "uploaded e-mail " << email_->get_ID() << ": " << text << "\n";
+  display_.FinishFile();
+  // The server counts its megabytes in units of 2^20 bytes.
+  out_ << "uploaded e-mail " << email_->get_ID() << ": " << terminal::SizeText(dblValue * 1048576) << " in "
+       << terminal::Counted(lngValue, "file") << "\n";
   client_.Disconnect();
 }
 
 void EmailUploader::StartAttachment(EmailAttachment& objAttachment) {
   objAttachment.NoteUploadStart();
-  err_ << "sending " << objAttachment.get_Filename() << " (" << Mebibytes(objAttachment.get_Size())
-       << ")\n";
+  fileBase_ = client_.getBytesTransferred();
+  display_.FinishFile();  // the file before: the server answered its end
+  display_.StartFile(objAttachment.get_Filename(), objAttachment.get_Size(),
+                     static_cast<double>(client_.getFilePosition()));
 }
 
 void EmailUploader::AttachmentFinished(EmailAttachment& objAttachment) {
   attempts_.FileFinished(objAttachment.get_ID());
-  err_ << "sent " << objAttachment.get_Filename() << "\n";
+  display_.AllSent();
 }
 
-void EmailUploader::BytesTransferred(double dblBytes) {
-  err_ << "  " << Mebibytes(dblBytes) << " sent\n";
-}
+void EmailUploader::BytesTransferred(double dblBytes) { display_.Update(dblBytes - fileBase_); }
 
 void EmailUploader::ErrorOccured(const std::string& strMessage) {
-  lastProblem_ = OneLine(strMessage);
-  err_ << lastProblem_ << "\n";
+  // Still connected before the login: it was refused, and trying again would not help.
+  const bool refused = !loggedIn_ && socket_->State() == SocketState::Connected;
+  lastProblem_ = terminal::ClientProblem(client_, strMessage, refused, loggedIn_);
   if (failed_ || finished_) return;
   if (socket_->State() != SocketState::Connected) return ConnectionOver();
-  // Still connected before the login: it was refused, and trying again would
-  // not help.
-  if (!loggedIn_) return Fail(lastProblem_);
+  if (refused) return Fail(lastProblem_);
   // The client ended the upload on a reply it cannot go on with: an attempt
   // like any other, which the close ends (DisconnectedFromServer, else here).
   client_.CancelTransfer();
@@ -111,11 +104,32 @@ void EmailUploader::ConnectionOver() {
   if (!connectionOpen_) return;
   connectionOpen_ = false;
   attempts_.FileBytesSent(client_.getFileBytesSent());
+  const std::string problem = lastProblem_.empty() ? "the connection to the server ended" : lastProblem_;
+  lastProblem_.clear();
   if (attempts_.End() == UploadAttempts::Outcome::GiveUp) {
-    Fail(lastProblem_.empty() ? "the connection to the server was lost" : lastProblem_);
+    const int tries = attempts_.FruitlessInARow();
+    Fail(tries > 1 ? problem + " (" + std::to_string(tries) + " attempts without progress)" : problem);
     return;
   }
+  // Told here, once per attempt: the last one is the owner's to tell.
+  display_.Message(problem);
   retry_.StartTimer();
+}
+
+bool EmailUploader::ServerHoldsSome() const {
+  if (email_->get_CreatedOnServer()) return true;
+  for (const auto& attachment : email_->get_attachments()) {
+    if (attachment != nullptr && !attachment->get_ID().empty()) return true;
+  }
+  return false;
+}
+
+std::optional<std::string> EmailUploader::Interrupt() {
+  // The figure of the file under way as it is now, not at the last tick.
+  if (display_.FileState()) display_.Update(client_.getBytesTransferred() - fileBase_);
+  const std::optional<std::string> file = display_.FileState();
+  Fail("interrupted");
+  return file;
 }
 
 void EmailUploader::Fail(const std::string& why) {

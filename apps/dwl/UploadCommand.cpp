@@ -1,10 +1,13 @@
 // dwl upload: sends files as one e-mail through the transfer client, the way
 // TransferAgent does, resuming after a lost connection.
+#include <atomic>
 #include <chrono>
+#include <csignal>
 #include <limits>
 
 #include "apps/dwl/EmailUploader.h"
 #include "apps/dwl/Subcommands.h"
+#include "apps/dwl/UploadRecord.h"
 #include "platform/Platform.h"
 #include "support/AppSettings.h"
 #include "support/GUID.h"
@@ -19,7 +22,12 @@ constexpr const char* kDescription =
     "Uploads the files as one e-mail to the Dropwell transfer server, with the\n"
     "account of 'dwl config set-account', and prints the e-mail's id, size and file\n"
     "count. After a lost connection it connects again and resumes the files where\n"
-    "the server stopped.";
+    "the server stopped; after Ctrl-C or a failure, the same command run again\n"
+    "resumes the same e-mail.";
+
+// The signal that interrupts the upload; 0 while none came.
+std::atomic<int> g_interrupt{0};
+extern "C" void OnInterrupt(int signal) { g_interrupt = signal; }
 
 struct UploadOptions {
   std::string host;
@@ -123,11 +131,41 @@ int RunUpload(const Arguments& args, std::ostream& out, std::ostream& err) {
     const std::string missing = UseServerAndAccount(*settings, options);
     if (!missing.empty()) return Fail(err, kProgram, missing);
 
-    EmailUploader uploader(email, options.attempts, out, err);
+    Console& console = *ThePlatform().console;
+    terminal::ProgressDisplay display(err, console.ErrorIsTerminal(), [&console] { return console.ErrorWidth(); });
+    UploadRecord record(options.paths);
+    if (record.Resume(*email)) display.Message("resuming e-mail " + email->get_ID() + " of an earlier run");
+    EmailUploader uploader(email, options.attempts, out, display);
+    g_interrupt = 0;
+    std::signal(SIGINT, OnInterrupt);
+    std::signal(SIGTERM, OnInterrupt);
     uploader.Start();
-    ThePlatform().eventLoop->RunUntil([&] { return uploader.Done(); }, std::chrono::hours(24 * 365));
-    if (!uploader.Succeeded()) return Fail(err, kProgram, uploader.Failure());
-    return 0;
+    while (!uploader.Done() && g_interrupt == 0) {
+      ThePlatform().eventLoop->RunUntil([&] { return uploader.Done() || g_interrupt != 0; },
+                                        std::chrono::milliseconds(500));
+    }
+    std::signal(SIGINT, SIG_DFL);
+    std::signal(SIGTERM, SIG_DFL);
+    if (g_interrupt != 0 && !uploader.Done()) {
+      const std::optional<std::string> file = uploader.Interrupt();
+      record.Save(*email);
+      display.Message("interrupted: " +
+                      (!uploader.ServerHoldsSome() ? std::string("nothing reached the server yet")
+                       : file ? *file + " on the server; run again to resume"
+                              : "run again to resume"));
+      return 128 + g_interrupt;
+    }
+    if (uploader.Succeeded()) {
+      record.Remove();
+      return 0;
+    }
+    // What the server holds waits for the same command; a refused size never fits.
+    if (uploader.ServerHoldsSome() && uploader.Failure() != EmailUploader::kTooLarge) {
+      record.Save(*email);
+      return Fail(err, kProgram, uploader.Failure() + "; the same command resumes the e-mail");
+    }
+    record.Remove();
+    return Fail(err, kProgram, uploader.Failure());
   } catch (const Error& failure) {
     return Fail(err, kProgram, failure.Description());
   }

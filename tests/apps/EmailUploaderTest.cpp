@@ -33,6 +33,7 @@ class EmailUploaderTest : public testing::LoopbackServerFixture {
   std::optional<ScopedPlatform> realTime;
   std::ostringstream out;
   std::ostringstream err;
+  terminal::ProgressDisplay display{err, false};
 };
 
 TEST_F(EmailUploaderTest, ConnectsAgainAfterACutAndFinishes) {
@@ -42,14 +43,15 @@ TEST_F(EmailUploaderTest, ConnectsAgainAfterACutAndFinishes) {
   StartServer();
   const std::string bytes = RandomBytes(2 * 1048576, 1);
   auto email = EmailWith("E-1", {bytes});
-  cli::EmailUploader uploader(email, 1, out, err);
+  cli::EmailUploader uploader(email, 1, out, display);
   ASSERT_TRUE(Run(uploader)) << err.str();
   EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure() << "\n" << err.str();
   EXPECT_NE(err.str().find("connecting again (1 of 1)"), std::string::npos) << err.str();
   // The upload ends once QUIT is on its way; the server takes it a moment later.
   loop.RunUntil([&] { return server->Transcript().back() == "QUIT"; }, 30s);
+  // The e-mail the server took on the first connection is resumed on the second.
   EXPECT_EQ(server->Transcript(), (std::vector<std::string>{"HELO", "LOGN", "NEWM", "NEWA", "HELO", "LOGN",
-                                                            "NEWM", "RESA", "FINA", "SUBJ", "FINM", "QUIT"}));
+                                                            "RESM", "RESA", "FINA", "SUBJ", "FINM", "QUIT"}));
   EXPECT_TRUE(Stored(email->get_attachments()[0]) == bytes);
 }
 
@@ -61,7 +63,7 @@ TEST_F(EmailUploaderTest, AnEmailWhoseFinishIsAlwaysRefusedIsGivenUpAfterItsAtte
     return std::nullopt;
   };
   StartServer();
-  cli::EmailUploader uploader(EmailWith("E-1", {std::string(5000, 'w')}), 3, out, err);
+  cli::EmailUploader uploader(EmailWith("E-1", {std::string(5000, 'w')}), 3, out, display);
   ASSERT_TRUE(Run(uploader)) << err.str();
   EXPECT_FALSE(uploader.Succeeded());
   EXPECT_NE(uploader.Failure().find("554 Refused"), std::string::npos) << uploader.Failure();
@@ -74,12 +76,15 @@ TEST_F(EmailUploaderTest, AnEmailWhoseFinishIsAlwaysRefusedIsGivenUpAfterItsAtte
 // A refused login fails at once: tests/apps/dwl_server_test.sh.
 TEST_F(EmailUploaderTest, NoServerFailsAfterTheAttempts) {
   StartServer();
+  const std::uint16_t port = server->Port();
   server.reset();  // its port refuses connections now
-  cli::EmailUploader unanswered(EmailWith("E-1", {"x"}), 2, out, err);
+  cli::EmailUploader unanswered(EmailWith("E-1", {"x"}), 2, out, display);
   ASSERT_TRUE(Run(unanswered));
   EXPECT_FALSE(unanswered.Succeeded());
-  EXPECT_NE(unanswered.Failure().find("(wsk: 10061)"), std::string::npos) << unanswered.Failure();
-  EXPECT_NE(err.str().find("connecting again (2 of 2)"), std::string::npos) << err.str();
+  // Each attempt's problem is told once with the server it tried; the last is the caller's to tell.
+  const std::string problem = "cannot connect to 127.0.0.1:" + std::to_string(port) + ": connection refused";
+  EXPECT_EQ(unanswered.Failure(), problem + " (2 attempts without progress)");
+  EXPECT_EQ(err.str(), problem + "\nconnecting again (2 of 2)\n");
 }
 
 // On test time no time-out runs out by itself: waiting for an answer that
@@ -97,8 +102,9 @@ TEST_F(EmailUploaderOnTestTimeTest, EndsOnceQuitIsHandedOverWithoutWaitingForIts
   auto email = EmailWith("Q-1", {bytes});
   std::ostringstream out;
   std::ostringstream err;
+  terminal::ProgressDisplay display{err, false};
   {
-    cli::EmailUploader uploader(email, 1, out, err);
+    cli::EmailUploader uploader(email, 1, out, display);
     uploader.Start();
     ASSERT_TRUE(platform.eventLoop.RunUntil([&] { return uploader.Done(); }, 20s)) << err.str();
     EXPECT_TRUE(uploader.Succeeded()) << uploader.Failure();

@@ -44,7 +44,7 @@ head -c 3000000 /dev/urandom > "$work/random.bin"
 echo secret | "$dwl" upload --host 127.0.0.1 --port "$port" --user alice --to a@example.org \
     --subject "Plans" --body $'Hello\nBob' "$work/marker.txt" "$work/random.bin" \
     > "$work/upload.txt" 2> "$work/upload-err.txt" || fail "upload exited $?: $(cat "$work/upload-err.txt")"
-grep -Eq '^uploaded e-mail [0-9A-F-]{36}: 2\.86 MB in 2 files$' "$work/upload.txt" \
+grep -Eq '^uploaded e-mail [0-9A-F-]{36}: 2\.9 MiB in 2 files$' "$work/upload.txt" \
     || fail "upload printed: $(cat "$work/upload.txt")"
 id=$(sed -n 's/^uploaded e-mail \([0-9A-F-]*\):.*/\1/p' "$work/upload.txt")
 
@@ -62,8 +62,9 @@ tr -d '\r' < "$work/store/emails/$id.txt" | grep -qx 'a@example.org' || fail "no
 # A wrong password (at once, not tried again) and a too large e-mail fail with
 # one clear line.
 upload() { "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$@"; }
-expect_exit 1 'Login information not correct' upload "$work/marker.txt" <<< wrong
-! grep -q 'connecting again' "$work/err.txt" || fail "a refused login was tried again: $(cat "$work/err.txt")"
+expect_exit 1 "^dwl upload: login refused for 'alice' at 127.0.0.1:$port: set the account with 'dwl config set-account'\$" \
+  upload "$work/marker.txt" <<< wrong
+[ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "a refused login was not told once: $(cat "$work/err.txt")"
 grep -q "^connection [0-9]*: login refused for 'alice'$" "$work/server.txt" || fail "the server did not log the refusal"
 ! grep -q wrong "$work/server.txt" || fail "the server logged the password"
 head -c 10000001 /dev/zero > "$work/large.bin"
@@ -75,6 +76,33 @@ start_server
 echo secret | "$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$work/marker.txt" \
     > "$work/upload.txt" 2> "$work/upload-err.txt" || fail "upload after restart exited $?"
 [ -f "$work/store/emails/$id.txt" ] || fail "the first e-mail's record is gone"
+# Ctrl-C in the middle of a file: exit 130, where the file stood, and the
+# same command run again resumes the same e-mail and its file.
+stop_server
+start_dwl_server "$dwl" "$work/store2" --user alice --password secret || fail "no server"
+port=$dwl_server_port
+head -c $((64 * 1048576)) /dev/urandom > "$work/big.bin"
+"$dwl" upload --host 127.0.0.1 --port "$port" --user alice "$work/big.bin" <<< secret \
+  > "$work/first.txt" 2> "$work/first-err.txt" &
+uploading=$!
+stored_some() { [ -n "$(find "$work/store2/files" -type f ! -name '*.txt' -size +0c)" ]; }
+wait_until 60 stored_some || fail "no upload began: $(cat "$work/first-err.txt")"
+kill -STOP "$dwl_server_pid"
+kill -INT "$uploading"
+code=0
+wait "$uploading" || code=$?
+kill -CONT "$dwl_server_pid"
+[ "$code" -eq 130 ] || fail "the interrupted upload exited $code: $(cat "$work/first-err.txt")"
+grep -Eq '^interrupted: big\.bin [0-9]+ % on the server; run again to resume$' "$work/first-err.txt" ||
+  fail "the interrupted upload printed: $(cat "$work/first-err.txt")"
+upload "$work/big.bin" <<< secret > "$work/again.txt" 2> "$work/again-err.txt" ||
+  fail "the upload run again exited $?: $(cat "$work/again-err.txt")"
+resumed=$(sed -n 's/^resuming e-mail \([0-9A-F-]*\) of an earlier run$/\1/p' "$work/again-err.txt")
+[ -n "$resumed" ] || fail "the second run did not resume: $(cat "$work/again-err.txt")"
+grep -q "^uploaded e-mail $resumed: 64.0 MiB in 1 file$" "$work/again.txt" || fail "the second run printed: $(cat "$work/again.txt")"
+big=$(tr -d '\r' < "$work/store2/emails/$resumed.txt" | sed -n '/^<Attachment>$/{n;p}')
+cmp -s "$work/big.bin" "$work/store2/files/$big" || fail "the resumed file differs"
+
 stop_server
 
 # A host name is a place to listen, and the store goes to the user's Dropwell
