@@ -69,6 +69,10 @@ void PortableTcpSocket::HandleConnect(const std::shared_ptr<Link>& link,
     return;
   }
   state_ = SocketState::Connected;
+  // A command, or the end marker after a file, goes out at once rather than
+  // waiting for the acknowledgement of what went before (Nagle).
+  std::error_code ignored;
+  link->socket.set_option(asio::ip::tcp::no_delay(true), ignored);
   StartRead(link);
 }
 

@@ -101,6 +101,11 @@ void TransferServer::Accepted(tcp::socket socket) {
     Report("connection turned away: " + std::to_string(sessions_.size()) + " open");
     return;
   }
+  // Each reply goes out at once: held back for the client's acknowledgement
+  // of the one before (Nagle), a second reply to pipelined commands would
+  // wait for the client's delayed acknowledgement, 40 ms and more.
+  std::error_code ignored;
+  socket.set_option(tcp::no_delay(true), ignored);
   auto session = std::make_shared<TransferSession>(std::move(socket), *this, ++connectionsSoFar_);
   sessions_[session.get()] = session;
   session->Start();
