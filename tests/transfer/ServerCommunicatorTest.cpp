@@ -548,25 +548,6 @@ TEST_F(PipeliningTest, OnlyAnUnchangedFirstFileGoesAheadOfItsEmail) {
   EXPECT_EQ(Reply("310 E-mail accepted 4711\r\n"), Lines{"QUIT\r\n"}) << "stopped before it is announced";
 }
 
-TEST_F(PipeliningTest, AResumedEmailAndFileGoTogetherAndResumeWhereTheServerStopped) {
-  const std::string bytes = Pattern(3000);
-  auto file = File("a.bin", bytes);
-  file->set_ID("A1");
-  auto email = Message({file});
-  email->set_CreatedOnServer(true);
-  LogInAhead();
-  client.SendEmail(email);
-  EXPECT_EQ(socket.TakeSent(), Lines{"RESM 4711, 3000, 0\r\nRESA A1, 0\r\n"});
-  EXPECT_TRUE(Reply("310 E-mail accepted 4711\r\n").empty());
-  const Lines sent = Reply("430 Attachment resumed at 1000\r\n");
-  ASSERT_GE(sent.size(), 2u);
-  EXPECT_EQ(sent[0], kZeroBlock);
-  EXPECT_EQ(sent[1], bytes.substr(1000, sent[1].size())) << "from where the server stopped";
-  const Lines seen = events.Take();
-  ASSERT_GE(seen.size(), 2u);
-  EXPECT_EQ(Lines(seen.begin(), seen.begin() + 2), (Lines{"EmailReady(4711\r\n)", "StartAttachment(a.bin)"}));
-}
-
 // The server answers NEWM with an end, and then the NEWA that went with it:
 // alone, or in the same read.
 TEST_F(PipeliningTest, AReplyOwedToAFileAnnouncedAheadIsSkippedNotTakenForTheAnswerToQuit) {
@@ -610,20 +591,6 @@ TEST_F(PipeliningTest, ALoginRefusedWithLognAheadIsOneErrorAndNothingMore) {
     EXPECT_TRUE(events.Take().empty());
     EXPECT_TRUE(socket.TakeSent().empty());
   }
-}
-
-TEST_F(ServerCommunicatorTest, QuitCountsAsHandedOverOnceItsSendCompleted) {
-  client.Disconnect();
-  socket.CompleteSends();
-  EXPECT_FALSE(client.QuitHandedOver()) << "not connected: no QUIT";
-  LogIn();
-  client.Disconnect();
-  EXPECT_EQ(socket.TakeSent(), Lines{"QUIT\r\n"});
-  EXPECT_FALSE(client.QuitHandedOver());
-  socket.CompleteSends();
-  EXPECT_TRUE(client.QuitHandedOver());
-  client.ConnectToServer();
-  EXPECT_FALSE(client.QuitHandedOver()) << "a new connection";
 }
 
 // --- What the server sends reaches the log and the user cleaned and cut ---
