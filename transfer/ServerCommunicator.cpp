@@ -108,6 +108,7 @@ bool ServerCommunicator::SendOrFail(const std::string& line) {
     Socket().SendText(line);
     return true;
   } catch (const Error& failure) {
+    lastSocketError_ = failure;
     ProcessConnectionError(static_cast<int>(failure.Number()));
     return false;
   }

@@ -28,6 +28,10 @@ expect_usage_error '^dwl server: --port:.*70000' "$dwl" server --port 70000
 expect_usage_error '^dwl server: --max-size: needs a value' "$dwl" server --max-size
 expect_usage_error '^dwl upload: FILE is required' "$dwl" upload --to a@example.org
 expect_usage_error '^dwl upload: --attempts' "$dwl" upload --attempts 0 "$work"
+# A server that is not there is named, with what happened, once per attempt.
+expect_exit 1 "^dwl upload: cannot connect to 127.0.0.1:1: connection refused\$" \
+  "$dwl" upload --host 127.0.0.1 --port 1 --user x --attempts 1 "$0" <<< secret
+[ "$(wc -l < "$work/err.txt")" -eq 1 ] || fail "a refused connection was told more than once: $(cat "$work/err.txt")"
 # Paths are checked before anything else: no password asked for, no connection.
 expect_exit 1 "^dwl upload: no such file: $work/missing.bin\$" "$dwl" upload --host 127.0.0.1 --port 1 --user x "$work/missing.bin" < /dev/null
 expect_exit 1 "^dwl upload: not a file but a folder: $work\$" "$dwl" upload --host 127.0.0.1 --port 1 --user x "$work" < /dev/null
