@@ -180,8 +180,8 @@ void TransferAgent::BytesTransferred(double dblBytes) {
 
 void TransferAgent::EmailFinished(double dblValue, std::int32_t lngValue) {
   display_.FinishFile();
-  // The server counts its megabytes in units of 2^20 bytes.
-  const std::string figures = terminal::SizeText(dblValue * 1048576) + " in " + terminal::Counted(lngValue, "file");
+  const std::string figures =
+      terminal::UploadedSize(dblValue, current_->Size()) + " in " + terminal::Counted(lngValue, "file");
   Log("uploaded " + current_->get_ID() + ": " + figures);
   display_.Message("uploaded e-mail " + current_->get_ID() + ": " + figures);
   try {

@@ -66,8 +66,7 @@ void EmailUploader::EmailIsTooLarge() { Fail(kTooLarge); }
 void EmailUploader::EmailFinished(double dblValue, std::int32_t lngValue) {
   finished_ = true;
   display_.FinishFile();
-  // The server counts its megabytes in units of 2^20 bytes.
-  out_ << "uploaded e-mail " << email_->get_ID() << ": " << terminal::SizeText(dblValue * 1048576) << " in "
+  out_ << "uploaded e-mail " << email_->get_ID() << ": " << terminal::UploadedSize(dblValue, email_->Size()) << " in "
        << terminal::Counted(lngValue, "file") << "\n";
   client_.Disconnect();
 }

@@ -38,6 +38,14 @@ std::string ClockText(double seconds) {
   return text;
 }
 
+std::string UploadedSize(double serverMegabytes, double bytes) {
+  constexpr double kMiB = 1048576;
+  const double counted = serverMegabytes * kMiB;
+  // Two decimals of a mebibyte: within half a hundredth it is the same size.
+  if (std::isfinite(counted) && std::abs(counted - bytes) <= kMiB / 200 + 1) return SizeText(bytes);
+  return SizeText(counted) + " by the server's count (" + SizeText(bytes) + " sent)";
+}
+
 std::string Counted(std::int64_t count, const std::string& noun) {
   return std::to_string(count) + " " + noun + (count == 1 ? "" : "s");
 }

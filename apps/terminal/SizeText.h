@@ -14,6 +14,9 @@ std::string SizeText(double bytes);
 std::string RateText(double bytesPerSecond);
 // "0:07", "12:34", "1:02:03".
 std::string ClockText(double seconds);
+// An uploaded e-mail's size: the `bytes` the client sent, unless the server's
+// count (megabytes of 2^20 bytes, to two decimals) tells another size.
+std::string UploadedSize(double serverMegabytes, double bytes);
 // "1 file", "2 files".
 std::string Counted(std::int64_t count, const std::string& noun);
 

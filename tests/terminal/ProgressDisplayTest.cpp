@@ -26,6 +26,9 @@ TEST(SizeTextTest, SmallSizesInBytesLargerOnesInLabelledBinaryUnitsAndRightPlura
   EXPECT_EQ(SizeText(1.5 * 1073741824.0), "1.50 GiB");
   EXPECT_EQ(SizeText(-5), "0 bytes");
   EXPECT_EQ(RateText(2.5 * 1048576), "2.5 MiB/s");
+  EXPECT_EQ(UploadedSize(0.00, 3), "3 bytes") << "the server's two decimals hide small files";
+  EXPECT_EQ(UploadedSize(2.86, 3000000), "2.9 MiB");
+  EXPECT_EQ(UploadedSize(1.00, 3000000), "1.0 MiB by the server's count (2.9 MiB sent)");
   EXPECT_EQ(Counted(1, "file"), "1 file");
   EXPECT_EQ(Counted(0, "file"), "0 files");
   EXPECT_EQ(ClockText(7), "0:07");
