@@ -7,6 +7,7 @@
 
 #include "apps/CommandLine.h"
 #include "apps/agent/TransferAgent.h"
+#include "apps/terminal/TerminalResize.h"
 #include "mail/EmailQueue.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
@@ -94,8 +95,10 @@ int main(int argc, char** argv) {
         dwl::terminal::ProgressDisplay display(std::cerr, console.ErrorIsTerminal(),
                                                [&console] { return console.ErrorWidth(); });
         dwl::agent::TransferAgent agent(options, display, std::move(mark));
+        dwl::terminal::WatchTerminalResize();
         agent.Start();
         while (!agent.Done()) {
+          if (dwl::terminal::TerminalResized()) display.Redraw();
           if (g_stop != 0) {
             // A watcher with nothing to do just stops; an upload is interrupted, and says where it stood.
             const bool busy = agent.Busy();
@@ -108,8 +111,9 @@ int main(int argc, char** argv) {
             }
             break;
           }
-          dwl::ThePlatform().eventLoop->RunUntil([&] { return agent.Done() || g_stop != 0; },
-                                                 std::chrono::milliseconds(500));
+          dwl::ThePlatform().eventLoop->RunUntil(
+              [&] { return agent.Done() || g_stop != 0 || dwl::terminal::TerminalResizePending(); },
+              std::chrono::milliseconds(500));
         }
         if (agent.Failed()) code = 1;
       }

@@ -8,6 +8,7 @@
 #include "apps/dwl/EmailUploader.h"
 #include "apps/dwl/Subcommands.h"
 #include "apps/dwl/UploadRecord.h"
+#include "apps/terminal/TerminalResize.h"
 #include "platform/Platform.h"
 #include "support/AppSettings.h"
 #include "support/GUID.h"
@@ -139,10 +140,13 @@ int RunUpload(const Arguments& args, std::ostream& out, std::ostream& err) {
     g_interrupt = 0;
     std::signal(SIGINT, OnInterrupt);
     std::signal(SIGTERM, OnInterrupt);
+    terminal::WatchTerminalResize();
     uploader.Start();
     while (!uploader.Done() && g_interrupt == 0) {
-      ThePlatform().eventLoop->RunUntil([&] { return uploader.Done() || g_interrupt != 0; },
-                                        std::chrono::milliseconds(500));
+      if (terminal::TerminalResized()) display.Redraw();
+      ThePlatform().eventLoop->RunUntil(
+          [&] { return uploader.Done() || g_interrupt != 0 || terminal::TerminalResizePending(); },
+          std::chrono::milliseconds(500));
     }
     std::signal(SIGINT, SIG_DFL);
     std::signal(SIGTERM, SIG_DFL);

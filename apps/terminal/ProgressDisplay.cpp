@@ -128,6 +128,10 @@ void ProgressDisplay::Update(double sent) {
   barShown_ = true;
 }
 
+void ProgressDisplay::Redraw() {
+  if (barShown_) Update(sent_);
+}
+
 void ProgressDisplay::AllSent() {
   if (!fileOpen_) return;
   Update(size_ - held_);

@@ -29,6 +29,8 @@ class ProgressDisplay {
   void StartFile(const std::string& name, double size, double held = 0);
   // The file's bytes sent so far on this attempt, beyond those held.
   void Update(double sent);
+  // The line again, to the terminal's width now (after a resize).
+  void Redraw();
   // The file's last byte went out; the server has yet to confirm it.
   void AllSent();
   // The server has the file whose bytes all went out: a line with what was
