@@ -7,10 +7,6 @@
 # share of each plain copy's, the client's peak memory, which must not grow
 # with the file, and the server's CPU time for the upload.
 #
-# Every file of an upload ends with a wait no copy has: the server takes the
-# end marker for the file's end only after QUIET_MS (the server's default,
-# 200) of silence. The upload's figures are also given without that wait.
-#
 #   bench/transfer_upload.sh [LARGE_MIB] [SMALL_MIB]     (default 1024 and 64)
 #   ROUNDS=N (default 3)
 #
@@ -23,7 +19,6 @@ copy="$PWD/build/bin/dwl_tcp_copy"
 large_mib="${1:-1024}"
 small_mib="${2:-64}"
 rounds="${ROUNDS:-3}"
-quiet_ms="${QUIET_MS:-200}"
 for program in "$dwl" "$copy"; do
   [ -x "$program" ] || { echo "build first: cmake --build --preset default" >&2; exit 1; }
 done
@@ -102,16 +97,12 @@ run() {
   tb=$(printf '%s\n' "${big[@]}" | median)
   cpu=$(median < "$work/server-ticks.txt")
   awk -v mib="$mib" -v tu="$tu" -v ts="$ts" -v tb="$tb" -v rss="$rss" -v n="$rounds" \
-      -v q="$quiet_ms" -v cpu="$cpu" -v hz="$ticks_per_second" 'BEGIN {
-    tq = tu - q / 1000
+      -v cpu="$cpu" -v hz="$ticks_per_second" 'BEGIN {
     printf "%d MiB (median of %d):\n", mib, n
     printf "  dwl upload             %7.2f s  %8.1f MiB/s  client peak memory %.1f MiB, server CPU %.2f s\n",
         tu, mib / tu, rss / 1024, cpu / hz
-    printf "    without the %d ms quiet time %5.2f s  %8.1f MiB/s\n", q, tq, mib / tq
-    printf "  plain TCP, 1460 B      %7.2f s  %8.1f MiB/s  upload reaches %3.0f %% of it (%3.0f %% without the quiet time)\n",
-        ts, mib / ts, 100 * ts / tu, 100 * ts / tq
-    printf "  plain TCP, 64 KiB      %7.2f s  %8.1f MiB/s  upload reaches %3.0f %% of it (%3.0f %% without the quiet time)\n",
-        tb, mib / tb, 100 * tb / tu, 100 * tb / tq
+    printf "  plain TCP, 1460 B      %7.2f s  %8.1f MiB/s  upload reaches %3.0f %% of it\n", ts, mib / ts, 100 * ts / tu
+    printf "  plain TCP, 64 KiB      %7.2f s  %8.1f MiB/s  upload reaches %3.0f %% of it\n", tb, mib / tb, 100 * tb / tu
   }'
 }
 

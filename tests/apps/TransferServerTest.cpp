@@ -142,6 +142,29 @@ TEST_F(TransferServerTest, FilesHoldingTheEndMarkerArriveWhole) {
   for (std::size_t i = 0; i < sent.size(); ++i) EXPECT_EQ(Stored(email->get_attachments()[i]), sent[i]);
 }
 
+// The e-mail's last file ends as soon as the bytes NEWM announced are there;
+// only the files before it wait for the client's silence.
+TEST_F(TransferServerTest, TheLastFileEndsWithoutWaitingWhenTheAnnouncedBytesAreThere) {
+  options.quietTime = 1h;
+  StartServer();
+  const Lines sent = {RandomBytes(300000, 7), RandomBytes(1, 8) + "FINA\r\n"};
+  auto one = EmailWith("ONE", {sent[0]});
+  Client c;
+  Connect(c);
+  Upload(c, one);
+  ASSERT_TRUE(c.owner.finished) << ::testing::PrintToString(c.owner.seen);
+  EXPECT_EQ(Stored(one->get_attachments()[0]), sent[0]);
+
+  // A file that grew after NEWM: its bytes never match what was announced,
+  // so it ends on the client's silence only (here: never).
+  auto two = EmailWith("TWO", {sent[1]});
+  two->Size();
+  testing::WriteBytes(two->get_attachments()[0]->get_FilePath(), sent[1] + "x");
+  c.owner.finished = false;
+  c.client.SendEmail(two);
+  ASSERT_FALSE(platform.eventLoop.RunUntil([&] { return c.owner.finished; }, 500ms));
+}
+
 TEST_F(TransferServerTest, ServesSeveralConnectionsAtOnce) {
   StartServer();
   auto one = EmailWith("ONE", {RandomBytes(2 * 1048576, 6)});

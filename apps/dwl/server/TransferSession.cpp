@@ -269,6 +269,7 @@ void TransferSession::StartEmail(const protocol::Command& command) {
   email_ = StoredEmail{};
   email_->id = command.fields[0];
   emailState_ = EmailState{};
+  emailState_.announcedBytes = *size;
   try {
     finishedBefore_ = server_.Store().EmailFinished(email_->id);
   } catch (const Error& failure) {
@@ -385,6 +386,12 @@ void TransferSession::HandleFileBytes(std::string_view data) {
     return;
   }
   quiet_.cancel();
+  // With every byte the e-mail announced on disk, bytes ending like the marker
+  // can only be the marker: no need to wait for the client's silence.
+  if (receiver_.HoldsEndMarker() && static_cast<double>(emailState_.fileBytes) == emailState_.announcedBytes) {
+    FinishFile();
+    return;
+  }
   if (receiver_.HoldsEndMarker()) {
     quiet_.expires_after(server_.Options().quietTime);
     quiet_.async_wait([self = shared_from_this()](const std::error_code& error) { self->HandleQuiet(error); });

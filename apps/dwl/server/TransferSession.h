@@ -1,6 +1,7 @@
 // One connection of the reference transfer server: reads commands, answers
 // each with one reply in one write, and takes a file's bytes between the
-// answer to NEWA or RESA and the client's silence after "FINA" CR LF. Its own
+// answer to NEWA or RESA and the client's silence after "FINA" CR LF (or at
+// once, when the e-mail's files then hold the bytes it announced). Its own
 // failures (a file or record it cannot write) are answered with 552, and so
 // is what passes the server's limits (ServerOptions). It stops reading while
 // its replies wait unsent beyond the limit or a refused login waits for its
@@ -108,6 +109,7 @@ class TransferSession : public std::enable_shared_from_this<TransferSession> {
   // What the e-mail under way holds besides its record; reset with it.
   struct EmailState {
     std::uint64_t fileBytes = 0;  // of its files, on disk
+    double announcedBytes = -1;   // of its files, as NEWM or RESM said
     std::size_t recipientBytes = 0;
     std::size_t bodyBytes = 0;
     bool bodyTooLong = false;  // its lines are no longer kept
