@@ -29,7 +29,7 @@ class AttachmentSender {
  public:
   using Send = std::function<void(std::string bytes)>;
   // The most file bytes one SendNext reads and sends.
-  static constexpr std::size_t kBlockSize = 256 * 1024;
+  static constexpr std::size_t kBlockSize = std::size_t{256} * 1024;
 
   explicit AttachmentSender(Send send) : send_(std::move(send)) {}
 
