@@ -1,13 +1,10 @@
 // TransferAgent: uploads the e-mails that the add-in queued, then leaves (-o)
 // or keeps watching the queue.
-#include <atomic>
-#include <chrono>
-#include <csignal>
 #include <iostream>
 
 #include "apps/CommandLine.h"
 #include "apps/agent/TransferAgent.h"
-#include "apps/terminal/TerminalResize.h"
+#include "apps/terminal/InterruptibleRun.h"
 #include "mail/EmailQueue.h"
 #include "platform/FileSystem.h"
 #include "platform/Platform.h"
@@ -24,11 +21,6 @@ constexpr const char* kDescription =
     "seconds, and an interrupted e-mail resumes where the server stopped. An\n"
     "e-mail the server refuses, or that fails again and again, moves to the\n"
     "Failed folder beside the queue. Only one TransferAgent runs at a time.";
-
-// The signal that asks the agent to stop; 0 while none came.
-std::atomic<int> g_stop{0};
-
-extern "C" void OnSignal(int signal) { g_stop = signal; }
 
 // --server HOST:PORT, the port from 1 to 65535: an empty answer, else what is wrong.
 std::string ReadServer(const std::string& value, dwl::agent::AgentOptions& options) {
@@ -89,31 +81,21 @@ int main(int argc, char** argv) {
           code = 1;
         }
       } else {
-        std::signal(SIGINT, OnSignal);
-        std::signal(SIGTERM, OnSignal);
         dwl::Console& console = *dwl::ThePlatform().console;
         dwl::terminal::ProgressDisplay display(std::cerr, console.ErrorIsTerminal(),
                                                [&console] { return console.ErrorWidth(); });
         dwl::agent::TransferAgent agent(options, display, std::move(mark));
-        dwl::terminal::WatchTerminalResize();
         agent.Start();
-        while (!agent.Done()) {
-          if (dwl::terminal::TerminalResized()) display.Redraw();
-          if (g_stop != 0) {
-            // A watcher with nothing to do just stops; an upload is interrupted, and says where it stood.
-            const bool busy = agent.Busy();
+        if (const int signal = dwl::terminal::RunUntilDoneOrInterrupted([&] { return agent.Done(); }, display)) {
+          // A watcher with nothing to do just stops; an upload is interrupted, and says where it stood.
+          const bool busy = agent.Busy();
+          agent.Stop();  // brings the file's figure up to date
+          if (busy) {
             const std::optional<std::string> file = display.FileState();
-            agent.Stop();
-            if (busy) {
-              display.Message("interrupted: " + (file ? *file + " on the server" : std::string("the e-mail stays queued")) +
-                              "; run again to resume");
-              code = 128 + g_stop;
-            }
-            break;
+            display.Message("interrupted: " + (file ? *file + " on the server" : std::string("the e-mail stays queued")) +
+                            "; run again to resume");
+            code = 128 + signal;
           }
-          dwl::ThePlatform().eventLoop->RunUntil(
-              [&] { return agent.Done() || g_stop != 0 || dwl::terminal::TerminalResizePending(); },
-              std::chrono::milliseconds(500));
         }
         if (agent.Failed()) code = 1;
       }

@@ -1,14 +1,11 @@
 // dwl upload: sends files as one e-mail through the transfer client, the way
 // TransferAgent does, resuming after a lost connection.
-#include <atomic>
-#include <chrono>
-#include <csignal>
 #include <limits>
 
 #include "apps/dwl/EmailUploader.h"
 #include "apps/dwl/Subcommands.h"
 #include "apps/dwl/UploadRecord.h"
-#include "apps/terminal/TerminalResize.h"
+#include "apps/terminal/InterruptibleRun.h"
 #include "platform/Platform.h"
 #include "support/AppSettings.h"
 #include "support/GUID.h"
@@ -26,9 +23,6 @@ constexpr const char* kDescription =
     "the server stopped; after Ctrl-C or a failure, the same command run again\n"
     "resumes the same e-mail.";
 
-// The signal that interrupts the upload; 0 while none came.
-std::atomic<int> g_interrupt{0};
-extern "C" void OnInterrupt(int signal) { g_interrupt = signal; }
 
 struct UploadOptions {
   std::string host;
@@ -137,27 +131,15 @@ int RunUpload(const Arguments& args, std::ostream& out, std::ostream& err) {
     UploadRecord record(options.paths);
     if (record.Resume(*email)) display.Message("resuming e-mail " + email->get_ID() + " of an earlier run");
     EmailUploader uploader(email, options.attempts, out, display);
-    g_interrupt = 0;
-    std::signal(SIGINT, OnInterrupt);
-    std::signal(SIGTERM, OnInterrupt);
-    terminal::WatchTerminalResize();
     uploader.Start();
-    while (!uploader.Done() && g_interrupt == 0) {
-      if (terminal::TerminalResized()) display.Redraw();
-      ThePlatform().eventLoop->RunUntil(
-          [&] { return uploader.Done() || g_interrupt != 0 || terminal::TerminalResizePending(); },
-          std::chrono::milliseconds(500));
-    }
-    std::signal(SIGINT, SIG_DFL);
-    std::signal(SIGTERM, SIG_DFL);
-    if (g_interrupt != 0 && !uploader.Done()) {
+    if (const int signal = terminal::RunUntilDoneOrInterrupted([&] { return uploader.Done(); }, display)) {
       const std::optional<std::string> file = uploader.Interrupt();
       record.Save(*email);
       display.Message("interrupted: " +
                       (!uploader.ServerHoldsSome() ? std::string("nothing reached the server yet")
                        : file ? *file + " on the server; run again to resume"
                               : "run again to resume"));
-      return 128 + g_interrupt;
+      return 128 + signal;
     }
     if (uploader.Succeeded()) {
       record.Remove();
