@@ -30,6 +30,8 @@ void Show(const AppSettings& settings, std::ostream& out) {
 // E-mails queued while the account was missing or wrong go out now, not at
 // the next Send.
 void StartQueuedUploads(std::ostream& out) {
+  // No queue folder yet: nothing queued (and no failure after the account was saved).
+  if (!ThePlatform().files->FolderExists(AppSettings::Instance()->getMailQueueDirectory())) return;
   const std::shared_ptr<EmailQueue> queue = EmailQueue::Instance();
   const std::int32_t queued = queue->getNumberOfEmails();
   if (queued == 0) return;
