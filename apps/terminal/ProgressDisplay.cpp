@@ -1,7 +1,6 @@
 #include "apps/terminal/ProgressDisplay.h"
 
 #include <algorithm>
-#include <cmath>
 #include <cstdio>
 
 #include "apps/terminal/SizeText.h"
@@ -110,9 +109,7 @@ void ProgressDisplay::StartFile(const std::string& name, double size, double hel
   allSent_ = false;
   started_ = std::chrono::steady_clock::now();
   if (held_ > 0) {
-    char percent[16];
-    std::snprintf(percent, sizeof percent, "%d %%", static_cast<int>(Percent()));
-    Message("resuming " + name_ + " at " + percent);
+    Message("resuming " + name_ + " at " + PercentText());
   } else if (!terminal_) {
     Message("sending " + name_ + " (" + SizeText(size_) + ")");
   }
@@ -153,13 +150,14 @@ void ProgressDisplay::FinishFile() {
   Message(line);
 }
 
-double ProgressDisplay::Percent() const {
-  return size_ > 0 ? std::floor(std::clamp((held_ + sent_) / size_, 0.0, 1.0) * 100) : 100;
+std::string ProgressDisplay::PercentText() const {
+  const double fraction = size_ > 0 ? std::clamp((held_ + sent_) / size_, 0.0, 1.0) : 1.0;
+  return std::to_string(static_cast<int>(fraction * 100)) + " %";
 }
 
 std::optional<std::string> ProgressDisplay::FileState() const {
   if (!fileOpen_) return std::nullopt;
-  return name_ + " " + std::to_string(static_cast<int>(Percent())) + " %";
+  return name_ + " " + PercentText();
 }
 
 }  // namespace dwl::terminal

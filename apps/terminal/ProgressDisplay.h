@@ -47,7 +47,8 @@ class ProgressDisplay {
  private:
   void ClearBar();
   std::size_t Width() const;
-  double Percent() const;
+  // "49 %": the server's part of the file under way.
+  std::string PercentText() const;
 
   std::ostream& out_;
   bool terminal_;
