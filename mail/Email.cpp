@@ -1,5 +1,7 @@
 #include "mail/Email.h"
 
+#include <algorithm>
+
 #include "platform/Platform.h"
 
 namespace dwl {
@@ -31,6 +33,12 @@ void Email::AddAttachment(std::shared_ptr<EmailAttachment> objNewAttachment) {
   sizeFromDisk_ = true;
   if (attachments_.front() != nullptr) attachments_.emplace_back();
   attachments_.back() = std::move(objNewAttachment);
+}
+
+bool Email::ServerHoldsSome() const {
+  if (createdOnServer_) return true;
+  return std::any_of(attachments_.begin(), attachments_.end(),
+                     [](const auto& attachment) { return attachment != nullptr && !attachment->get_ID().empty(); });
 }
 
 double Email::Size() {

@@ -66,6 +66,8 @@ class Email {
   // Files that the queue file named but that were gone when it was read:
   // they are not among the attachments.
   const std::vector<std::string>& MissingFiles() const { return missingFiles_; }
+  // Whether the server may hold part of it: it took the e-mail, or gave a file an id.
+  bool ServerHoldsSome() const;
   void NoteMissingFile(const std::string& path) { missingFiles_.push_back(path); }
 
  private:

@@ -115,13 +115,7 @@ void EmailUploader::ConnectionOver() {
   retry_.StartTimer();
 }
 
-bool EmailUploader::ServerHoldsSome() const {
-  if (email_->get_CreatedOnServer()) return true;
-  for (const auto& attachment : email_->get_attachments()) {
-    if (attachment != nullptr && !attachment->get_ID().empty()) return true;
-  }
-  return false;
-}
+bool EmailUploader::ServerHoldsSome() const { return email_->ServerHoldsSome(); }
 
 std::optional<std::string> EmailUploader::Interrupt() {
   // The figure of the file under way as it is now, not at the last tick.

@@ -59,9 +59,7 @@ bool UploadRecord::Resume(Email& email) {
 }
 
 void UploadRecord::Save(const Email& email) {
-  bool held = email.get_CreatedOnServer();
-  for (const auto& attachment : email.get_attachments()) held = held || (attachment && !attachment->get_ID().empty());
-  if (!held) return;
+  if (!email.ServerHoldsSome()) return;
   FileSystem& files = *ThePlatform().files;
   if (!files.FolderExists(folder_)) files.CreateFolder(folder_, FileAccess::Private);
   EmailQueue::Instance()->RewriteQueueFile(email, path_);
